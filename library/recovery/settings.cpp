@@ -1,0 +1,33 @@
+#include "recovery/settings.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/files.h"
+
+namespace vostrel {
+namespace {
+
+AutoCheckSettings g_settings{};
+
+}  // namespace
+
+void AutoCheckEntry::setRecoveryCountdown(unsigned ticks) {
+    countdown = static_cast<std::uint8_t>(std::min(ticks, 255u));
+    countdownExtraTick = ticks > 255 ? 1 : 0;
+}
+
+AutoCheckSettings& settings() { return g_settings; }
+
+void loadSettings() {
+    std::memset(&g_settings, 0, sizeof g_settings);
+    platform::readFilePrefix(kSettingsFileName, &g_settings, sizeof g_settings);
+    // The file is not trusted: no count may lead past the last slot.
+    g_settings.count = static_cast<std::uint8_t>(std::min<int>(g_settings.count, kMaxWatchEntries));
+    if (g_settings.interval == 0) g_settings.interval = kDefaultInterval;
+    if (g_settings.offTime == 0) g_settings.offTime = kDefaultOffTime;
+}
+
+void saveSettings() { platform::replaceFile(kSettingsFileName, &g_settings, sizeof g_settings); }
+
+}  // namespace vostrel
