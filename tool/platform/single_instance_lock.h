@@ -16,7 +16,8 @@ public:
         Unavailable,    // the lock file cannot be opened (no such folder, no rights)
     };
 
-    // Tries to take the lock `name` in `folder` without waiting.
+    // Tries to take the lock `name` in `folder` without waiting; an empty
+    // folder name makes it unavailable.
     static std::unique_ptr<SingleInstanceLock> tryAcquire(const std::string& folder, const std::string& name,
                                                           Outcome& outcome);
 

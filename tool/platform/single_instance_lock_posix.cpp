@@ -10,6 +10,10 @@ namespace talvern::platform {
 
 std::unique_ptr<SingleInstanceLock> SingleInstanceLock::tryAcquire(const std::string& folder,
                                                                    const std::string& name, Outcome& outcome) {
+    if (folder.empty()) {
+        outcome = Outcome::Unavailable;
+        return nullptr;
+    }
     const std::string path = folder + "/" + name;
     // O_NOFOLLOW: the lock file is never a link planted by someone else.
     const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
