@@ -19,6 +19,7 @@ UpDownControl::UpDownControl(QWidget* parent) : QAbstractSpinBox(parent) {
 void UpDownControl::setBuddy(QLineEdit* buddy) {
     if (buddy_) buddy_->removeEventFilter(this);
     buddy_ = buddy;
+    buddyObject_ = buddy;
     if (!buddy_) return;
     buddy_->installEventFilter(this);
     const QRect edit = buddy_->geometry();
@@ -33,18 +34,18 @@ void UpDownControl::setRange(int lower, int upper) {
 }
 
 void UpDownControl::stepBy(int steps) {
-    if (!buddy_) return;
+    if (buddy_.isNull()) return;
     const int position = std::clamp(leadingInteger(buddy_->text()), lower_, upper_);
     const int next = std::clamp(position + steps, lower_, upper_);
     buddy_->setText(QString::number(next));
 }
 
 QAbstractSpinBox::StepEnabled UpDownControl::stepEnabled() const {
-    return buddy_ ? (StepUpEnabled | StepDownEnabled) : StepNone;
+    return buddy_.isNull() ? StepNone : (StepUpEnabled | StepDownEnabled);
 }
 
 bool UpDownControl::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == buddy_ && event->type() == QEvent::KeyPress) {
+    if (watched == buddyObject_ && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Up || key == Qt::Key_Down) {
             stepBy(key == Qt::Key_Up ? 1 : -1);

@@ -28,6 +28,9 @@ protected:
 
 private:
     QPointer<QLineEdit> buddy_;
+    // The buddy as the event filter meets it; compared without a cast,
+    // since its events keep coming while it is being destroyed.
+    const QObject* buddyObject_ = nullptr;
     int lower_ = 0;
     int upper_ = 100;
 };
