@@ -45,6 +45,7 @@ bool bindVendorLibraryLocked() {
         return false;
     }
     vendor.enableLogging(0);
+    // The release above closed any open hub: none is open after binding.
     g_binding.library = loaded;
     return true;
 }

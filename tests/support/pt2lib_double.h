@@ -19,6 +19,8 @@
        set_property(TEST t PROPERTY ENVIRONMENT
                     "LD_LIBRARY_PATH=$<TARGET_FILE_DIR:pt2lib_double>")
      and reach the functions below with dlsym on dlopen("libpt2lib.so").
+     Its state then lasts only while something keeps it loaded: the hub
+     library unloads it when it releases its binding.
    `pt2lib_double_incomplete` is the same double without the export
    MchpProgramFileWithSerial, in a folder of its own: a vendor library that
    the hub library must refuse to bind.
@@ -67,7 +69,8 @@ PT2DOUBLE_API void pt2DoubleClearLog(void);
    whole log without the NUL; nothing is copied when it does not fit. */
 PT2DOUBLE_API size_t pt2DoubleReadLog(char* buffer, size_t capacity);
 
-/* The `nth` call of `function` from now on (1: the next one) fails. */
+/* The `nth` call of `function` from now on (1: the next one) fails; 0 asks
+   for nothing. */
 PT2DOUBLE_API void pt2DoubleFailCall(const char* function, uint32_t nth);
 
 /* Every call of `function` fails until the next reset. */
