@@ -75,14 +75,6 @@ TEST_F(PortPower, EverySwitchOpensItsHubAnew) {
     EXPECT_EQ(pt2DoublePinState(2, 17), 0u);
 }
 
-TEST_F(PortPower, SwitchesOnlyThePinOfTheHubNamed) {
-    pt2DoubleSetHubCount(2);
-    bind();
-    EXPECT_EQ(Hub_SetHubPortStatus(1, 2, 1), 1);
-    EXPECT_EQ(pt2DoublePinState(1, 19), 1u);
-    EXPECT_EQ(pt2DoublePinState(0, 19), 0u);
-}
-
 TEST_F(PortPower, AFailedConfigureSetsNothingAndAFailedSetFails) {
     bind();
     pt2DoubleFailCall("MchpUsbConfigureGPIO", 1);
