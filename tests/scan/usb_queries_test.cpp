@@ -97,21 +97,23 @@ TEST_F(QueryTest, OlderHubDriverGivesSpeedZeroForLowSpeedAndOneForAnyOther) {
 
     const auto low = QueryConnection(hub(), 1);
     ASSERT_TRUE(low);
-    EXPECT_EQ(low->Speed, 0);
-    EXPECT_EQ(low->ConnectionIndex, 1u);
-    EXPECT_EQ(low->DeviceDescriptor.idVendor, 0xAAAA);
-    EXPECT_EQ(low->NumberOfOpenPipes, 3u);
-    EXPECT_EQ(low->PipeList[2].EndpointDescriptor.bEndpointAddress, 0x83);
-    EXPECT_EQ(low->ConnectionStatus, DeviceConnected);
-    EXPECT_EQ(QueryConnection(hub(), 2)->Speed, 1);
-    EXPECT_EQ(QueryConnection(hub(), 3)->Speed, 1);
-    EXPECT_EQ(QueryConnection(hub(), 3)->ConnectionStatus, DeviceNotEnoughPower);
+    // Fields of the packed structure are compared by value (unary +), so
+    // that no reference binds to a misaligned member.
+    EXPECT_EQ(+low->Speed, 0);
+    EXPECT_EQ(+low->ConnectionIndex, 1u);
+    EXPECT_EQ(+low->DeviceDescriptor.idVendor, 0xAAAA);
+    EXPECT_EQ(+low->NumberOfOpenPipes, 3u);
+    EXPECT_EQ(+low->PipeList[2].EndpointDescriptor.bEndpointAddress, 0x83);
+    EXPECT_EQ(+low->ConnectionStatus, DeviceConnected);
+    EXPECT_EQ(+QueryConnection(hub(), 2)->Speed, 1);
+    EXPECT_EQ(+QueryConnection(hub(), 3)->Speed, 1);
+    EXPECT_EQ(+QueryConnection(hub(), 3)->ConnectionStatus, DeviceNotEnoughPower);
     EXPECT_EQ(stack_.ioctlCount(IOCTL_USB_GET_NODE_CONNECTION_INFORMATION), 4u);
 }
 
 TEST_F(QueryTest, ExtendedAnswerIsTakenAsItStandsAndBothFailingGivesNothing) {
     root_->plug(1).speed(UsbSuperSpeed);
-    EXPECT_EQ(QueryConnection(hub(), 1)->Speed, UsbSuperSpeed);
+    EXPECT_EQ(+QueryConnection(hub(), 1)->Speed, UsbSuperSpeed);
     EXPECT_EQ(stack_.ioctlCount(IOCTL_USB_GET_NODE_CONNECTION_INFORMATION), 0u);
     EXPECT_EQ(QueryConnection(hub(), 5), std::nullopt);  // beyond the hub's ports
 }

@@ -22,27 +22,33 @@ void putU32(std::vector<std::uint8_t>& bytes, std::uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
-template <typename T>
-std::vector<std::uint8_t> bytesOf(const T& value) {
-    const auto* p = reinterpret_cast<const std::uint8_t*>(&value);
-    return {p, p + sizeof value};
+void appendStringDescriptor(std::u16string_view text, std::vector<std::uint8_t>& bytes) {
+    text = text.substr(0, kMaxStringUnits);
+    bytes.push_back(static_cast<std::uint8_t>(2 + 2 * text.size()));
+    bytes.push_back(USB_STRING_DESCRIPTOR_TYPE);
+    for (const char16_t unit : text) putU16(bytes, unit);
 }
 
 std::vector<std::uint8_t> stringDescriptorOf(std::u16string_view text) {
-    text = text.substr(0, kMaxStringUnits);
-    std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(2 + 2 * text.size()), USB_STRING_DESCRIPTOR_TYPE};
-    for (const char16_t unit : text) putU16(bytes, unit);
+    std::vector<std::uint8_t> bytes;
+    appendStringDescriptor(text, bytes);
     return bytes;
 }
 
 // A name answer: `prefix` bytes (a port number or nothing), the whole
 // answer's length, then the name with its NUL.
-std::vector<std::uint8_t> nameAnswer(std::span<const std::uint8_t> prefix, const std::u16string& name) {
-    std::vector<std::uint8_t> bytes(prefix.begin(), prefix.end());
+void appendNameAnswer(std::span<const std::uint8_t> prefix, const std::u16string& name,
+                      std::vector<std::uint8_t>& bytes) {
+    bytes.insert(bytes.end(), prefix.begin(), prefix.end());
     putU32(bytes, static_cast<std::uint32_t>(prefix.size() + 4 + 2 * (name.size() + 1)));
     for (const char16_t unit : name) putU16(bytes, unit);
     putU16(bytes, 0);
-    return bytes;
+}
+
+template <typename T>
+void appendBytesOf(const T& value, std::vector<std::uint8_t>& bytes) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(&value);
+    bytes.insert(bytes.end(), p, p + sizeof value);
 }
 
 std::uint32_t readU32(std::span<const std::uint8_t> in) {
@@ -165,25 +171,31 @@ std::vector<std::uint8_t> UsbDeviceDouble::configurationWith(std::uint8_t iConfi
                                                50};
     USB_INTERFACE_DESCRIPTOR interface{9, USB_INTERFACE_DESCRIPTOR_TYPE, 0, 0, 1, 0xFF, 0, 0, iInterface};
     USB_ENDPOINT_DESCRIPTOR endpoint{7, USB_ENDPOINT_DESCRIPTOR_TYPE, 0x81, 2, 512, 0};
-    auto bytes = bytesOf(configuration);
-    for (const auto& part : {bytesOf(interface), bytesOf(endpoint)}) bytes.insert(bytes.end(), part.begin(), part.end());
+    std::vector<std::uint8_t> bytes;
+    appendBytesOf(configuration, bytes);
+    appendBytesOf(interface, bytes);
+    appendBytesOf(endpoint, bytes);
     return bytes;
 }
 
-std::optional<std::vector<std::uint8_t>> UsbDeviceDouble::stringDescriptor(std::uint8_t index,
-                                                                           std::uint16_t language) const {
+bool UsbDeviceDouble::stringDescriptor(std::uint8_t index, std::uint16_t language,
+                                       std::vector<std::uint8_t>& out) const {
     if (index == 0) {
-        if (languages_.empty()) return std::nullopt;
-        std::vector<std::uint8_t> bytes{static_cast<std::uint8_t>(2 + 2 * languages_.size()),
-                                        USB_STRING_DESCRIPTOR_TYPE};
-        for (const std::uint16_t id : languages_) putU16(bytes, id);
-        return bytes;
+        if (languages_.empty()) return false;
+        out.push_back(static_cast<std::uint8_t>(2 + 2 * languages_.size()));
+        out.push_back(USB_STRING_DESCRIPTOR_TYPE);
+        for (const std::uint16_t id : languages_) putU16(out, id);
+        return true;
     }
     if (const auto specific = languageStrings_.find({index, language}); specific != languageStrings_.end()) {
-        return specific->second;
+        if (!specific->second) return false;
+        out.insert(out.end(), specific->second->begin(), specific->second->end());
+        return true;
     }
-    if (const auto any = strings_.find(index); any != strings_.end()) return stringDescriptorOf(any->second);
-    return std::nullopt;
+    const auto any = strings_.find(index);
+    if (any == strings_.end()) return false;
+    appendStringDescriptor(any->second, out);
+    return true;
 }
 
 // ---------------------------------------------------------------- hubs
@@ -342,18 +354,19 @@ void UsbStackDouble::resetCounts() {
     calls_.clear();
 }
 
-UsbHubDouble* UsbStackDouble::findHub(const std::u16string& name) {
-    std::vector<UsbHubDouble*> pending;
-    for (const auto& controller : controllers_) {
-        if (controller->root_) pending.push_back(controller->root_.get());
+UsbHubDouble* UsbStackDouble::findBelow(UsbHubDouble& hub, const std::u16string& name) {
+    if (hub.name_ == name) return &hub;
+    for (const auto& [port, device] : hub.ports_) {
+        if (!device->hub_) continue;
+        if (UsbHubDouble* found = findBelow(*device->hub_, name)) return found;
     }
-    while (!pending.empty()) {
-        UsbHubDouble* hub = pending.back();
-        pending.pop_back();
-        if (hub->name_ == name) return hub;
-        for (const auto& [port, device] : hub->ports_) {
-            if (device->hub_) pending.push_back(device->hub_.get());
-        }
+    return nullptr;
+}
+
+UsbHubDouble* UsbStackDouble::findHub(const std::u16string& name) {
+    for (const auto& controller : controllers_) {
+        if (!controller->root_) continue;
+        if (UsbHubDouble* found = findBelow(*controller->root_, name)) return found;
     }
     return nullptr;
 }
@@ -412,30 +425,31 @@ bool UsbStackDouble::deviceIoControl(void* handle, std::uint32_t code, const voi
     // All of the input is read before any output is written: they may share
     // one buffer.
     const auto* inBytes = static_cast<const std::uint8_t*>(in);
-    const std::vector<std::uint8_t> input(inBytes, inBytes + (in != nullptr ? inSize : 0));
+    input_.assign(inBytes, inBytes + (in != nullptr ? inSize : 0));
+    answer_.clear();
 
     auto* h = static_cast<Handle*>(handle);
     IoctlCall call{.code = code, .inSize = inSize, .outSize = outSize};
-    std::optional<std::vector<std::uint8_t>> answer;
+    bool ok = false;
     if (handles_.contains(h)) {
-        call.device = h->path;
+        if (!faults_.empty() || recordCalls_) call.device = h->path;
         if (h->hub != nullptr) {
-            if (input.size() >= 4) call.port = readU32(input);
-            if (code == IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION && input.size() >= 12) {
-                call.descriptorIndex = input[6];
-                call.descriptorType = input[7];
-                call.languageId = static_cast<std::uint16_t>(input[8] | input[9] << 8);
+            if (input_.size() >= 4) call.port = readU32(input_);
+            if (code == IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION && input_.size() >= 12) {
+                call.descriptorIndex = input_[6];
+                call.descriptorType = input_[7];
+                call.languageId = static_cast<std::uint16_t>(input_[8] | input_[9] << 8);
             }
-            answer = hubAnswer(*h->hub, call, input, outSize);
+            ok = hubAnswer(*h->hub, call, input_, outSize);
         } else {
-            answer = controllerAnswer(*h->controller, code, outSize);
+            ok = controllerAnswer(*h->controller, code, outSize);
         }
     }
 
-    IoctlAnswer result{answer.has_value(), 0, {static_cast<std::uint8_t*>(out), out != nullptr ? outSize : 0}};
-    if (answer) {
-        const std::size_t n = std::min<std::size_t>(answer->size(), result.out.size());
-        std::copy_n(answer->begin(), n, result.out.begin());
+    IoctlAnswer result{ok, 0, {static_cast<std::uint8_t*>(out), out != nullptr ? outSize : 0}};
+    if (ok) {
+        const std::size_t n = std::min(answer_.size(), result.out.size());
+        std::copy_n(answer_.begin(), n, result.out.begin());
         result.bytesReturned = static_cast<std::uint32_t>(n);
     }
     for (const Fault& fault : faults_) fault(call, result);
@@ -444,32 +458,35 @@ bool UsbStackDouble::deviceIoControl(void* handle, std::uint32_t code, const voi
     return result.ok;
 }
 
-std::optional<std::vector<std::uint8_t>> UsbStackDouble::controllerAnswer(UsbControllerDouble& controller,
-                                                                          std::uint32_t code, std::uint32_t outSize) {
-    if (outSize < sizeof(USB_HCD_DRIVERKEY_NAME)) return std::nullopt;
+bool UsbStackDouble::controllerAnswer(UsbControllerDouble& controller, std::uint32_t code, std::uint32_t outSize) {
+    if (outSize < sizeof(USB_HCD_DRIVERKEY_NAME)) return false;
     if (code == IOCTL_GET_HCD_DRIVERKEY_NAME && controller.spec_.driverKey) {
-        return nameAnswer({}, *controller.spec_.driverKey);
+        appendNameAnswer({}, *controller.spec_.driverKey, answer_);
+        return true;
     }
-    if (code == IOCTL_USB_GET_ROOT_HUB_NAME && controller.root_) return nameAnswer({}, controller.root_->name_);
-    return std::nullopt;
+    if (code == IOCTL_USB_GET_ROOT_HUB_NAME && controller.root_) {
+        appendNameAnswer({}, controller.root_->name_, answer_);
+        return true;
+    }
+    return false;
 }
 
-std::optional<std::vector<std::uint8_t>> UsbStackDouble::hubAnswer(UsbHubDouble& hub, const IoctlCall& call,
-                                                                   std::span<const std::uint8_t> in,
-                                                                   std::uint32_t outSize) {
+bool UsbStackDouble::hubAnswer(UsbHubDouble& hub, const IoctlCall& call, std::span<const std::uint8_t> in,
+                               std::uint32_t outSize) {
     if (call.code == IOCTL_USB_GET_NODE_INFORMATION) {
-        if (hub.failNodeInformation_ || outSize < sizeof(USB_NODE_INFORMATION)) return std::nullopt;
+        if (hub.failNodeInformation_ || outSize < sizeof(USB_NODE_INFORMATION)) return false;
         USB_NODE_INFORMATION node{};
         node.NodeType = UsbHub;
         USB_HUB_DESCRIPTOR& descriptor = node.u.HubInformation.HubDescriptor;
         descriptor.bDescriptorLength = 9;
         descriptor.bDescriptorType = 0x29;
         descriptor.bNumberOfPorts = static_cast<std::uint8_t>(hub.reportedPorts_);
-        return bytesOf(node);
+        appendBytesOf(node, answer_);
+        return true;
     }
 
     const std::uint32_t port = call.port;
-    if (in.size() < 4 || port < 1 || port > static_cast<std::uint32_t>(hub.reportedPorts_)) return std::nullopt;
+    if (in.size() < 4 || port < 1 || port > static_cast<std::uint32_t>(hub.reportedPorts_)) return false;
     UsbDeviceDouble* device = hub.device(static_cast<int>(port));
 
     switch (call.code) {
@@ -477,7 +494,7 @@ std::optional<std::vector<std::uint8_t>> UsbStackDouble::hubAnswer(UsbHubDouble&
     case IOCTL_USB_GET_NODE_CONNECTION_INFORMATION: {
         const bool extended = call.code == IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX;
         if ((extended && hub.olderDriver_) || outSize < offsetof(USB_NODE_CONNECTION_INFORMATION_EX, PipeList)) {
-            return std::nullopt;
+            return false;
         }
         USB_NODE_CONNECTION_INFORMATION_EX info{};
         info.ConnectionIndex = port;
@@ -497,34 +514,38 @@ std::optional<std::vector<std::uint8_t>> UsbStackDouble::hubAnswer(UsbHubDouble&
                 info.PipeList[i].ScheduleOffset = static_cast<std::uint32_t>(i);
             }
         }
-        auto bytes = bytesOf(info);
-        bytes.resize(offsetof(USB_NODE_CONNECTION_INFORMATION_EX, PipeList) + sizeof(USB_PIPE_INFO) * pipes);
-        return bytes;
+        appendBytesOf(info, answer_);
+        answer_.resize(offsetof(USB_NODE_CONNECTION_INFORMATION_EX, PipeList) + sizeof(USB_PIPE_INFO) * pipes);
+        return true;
     }
     case IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION: {
         constexpr std::size_t kHeader = sizeof(USB_DESCRIPTOR_REQUEST);
-        if (in.size() < kHeader || outSize < kHeader || device == nullptr || device->status_ != 1) {
-            return std::nullopt;
-        }
-        std::optional<std::vector<std::uint8_t>> data;
+        if (in.size() < kHeader || outSize < kHeader || device == nullptr || device->status_ != 1) return false;
+        // The request header comes back as it went, then the descriptor,
+        // cut to the length asked for.
+        answer_.assign(in.begin(), in.begin() + kHeader);
+        bool found = false;
         if (call.descriptorType == USB_DEVICE_DESCRIPTOR_TYPE) {
-            data = bytesOf(device->descriptor_);
+            appendBytesOf(device->descriptor_, answer_);
+            found = true;
         } else if (call.descriptorType == USB_CONFIGURATION_DESCRIPTOR_TYPE && call.descriptorIndex == 0) {
-            data = device->configuration_;
+            if (device->configuration_) {
+                answer_.insert(answer_.end(), device->configuration_->begin(), device->configuration_->end());
+                found = true;
+            }
         } else if (call.descriptorType == USB_STRING_DESCRIPTOR_TYPE) {
-            data = device->stringDescriptor(call.descriptorIndex, call.languageId);
+            found = device->stringDescriptor(call.descriptorIndex, call.languageId, answer_);
         }
-        if (!data) return std::nullopt;
         const std::size_t wLength = static_cast<std::size_t>(in[10] | in[11] << 8);
-        std::vector<std::uint8_t> bytes(in.begin(), in.begin() + kHeader);
-        bytes.insert(bytes.end(), data->begin(), data->begin() + std::min(data->size(), wLength));
-        return bytes;
+        answer_.resize(std::min(answer_.size(), kHeader + wLength));
+        return found;
     }
     case IOCTL_USB_GET_NODE_CONNECTION_NAME:
-        if (outSize < sizeof(USB_NODE_CONNECTION_NAME) || device == nullptr || !device->hub_) return std::nullopt;
-        return nameAnswer(in.first(4), device->hub_->name_);
+        if (outSize < sizeof(USB_NODE_CONNECTION_NAME) || device == nullptr || !device->hub_) return false;
+        appendNameAnswer(in.first(4), device->hub_->name_, answer_);
+        return true;
     default:
-        return std::nullopt;
+        return false;
     }
 }
 

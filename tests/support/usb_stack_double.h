@@ -109,7 +109,9 @@ private:
     friend class UsbStackDouble;
     friend class UsbHubDouble;
 
-    std::optional<std::vector<std::uint8_t>> stringDescriptor(std::uint8_t index, std::uint16_t language) const;
+    // Appends string descriptor `index` in `language` to `out`; false when
+    // the device refuses it.
+    bool stringDescriptor(std::uint8_t index, std::uint16_t language, std::vector<std::uint8_t>& out) const;
 
     usb::USB_DEVICE_DESCRIPTOR descriptor_{};
     std::uint32_t status_ = 1;
@@ -272,11 +274,12 @@ public:
 private:
     struct Handle;
 
+    // The first hub named `name`, outer hubs before the hubs below them.
     UsbHubDouble* findHub(const std::u16string& name);
-    std::optional<std::vector<std::uint8_t>> controllerAnswer(UsbControllerDouble& controller, std::uint32_t code,
-                                                              std::uint32_t outSize);
-    std::optional<std::vector<std::uint8_t>> hubAnswer(UsbHubDouble& hub, const IoctlCall& call,
-                                                       std::span<const std::uint8_t> in, std::uint32_t outSize);
+    static UsbHubDouble* findBelow(UsbHubDouble& hub, const std::u16string& name);
+    // Each makes the whole answer in answer_; false when the call fails.
+    bool controllerAnswer(UsbControllerDouble& controller, std::uint32_t code, std::uint32_t outSize);
+    bool hubAnswer(UsbHubDouble& hub, const IoctlCall& call, std::span<const std::uint8_t> in, std::uint32_t outSize);
 
     std::vector<std::unique_ptr<UsbControllerDouble>> controllers_;
     std::unordered_set<Handle*> handles_;
@@ -291,6 +294,9 @@ private:
     std::uint64_t badCloses_ = 0;
     bool recordCalls_ = false;
     std::vector<IoctlCall> calls_;
+    // Working areas of one call, kept to spare allocations.
+    std::vector<std::uint8_t> input_;
+    std::vector<std::uint8_t> answer_;
 };
 
 // The fixed bus of the test module: one hub of the family on a USB 3 link

@@ -1,0 +1,177 @@
+// Fuzz target: a bus described by the input, whose every answer the input
+// may then fail, shorten, lengthen beyond its buffer or overwrite. The scan
+// and the views built from it must stay inside their buffers, keep their
+// counts within the tables, and close every handle they open.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "frame/locks.h"
+#include "frame/text.h"
+#include "fuzz_input.h"
+#include "hub_api.h"
+#include "platform/usb_stack.h"
+#include "scan/monitor_view.h"
+#include "scan/scan_buffer.h"
+#include "scan/usb_tree_scan.h"
+#include "usb_stack_double.h"
+
+namespace vostrel::fuzz {
+namespace {
+
+using test::UsbDeviceDouble;
+using test::UsbHubDouble;
+using test::UsbStackDouble;
+
+void check(bool condition) {
+    if (!condition) std::abort();
+}
+
+// Hub names come from a small pool, so hubs meet themselves and each other.
+std::u16string hubName(FuzzInput& in) { return u"H" + std::u16string(1, static_cast<char16_t>(u'0' + in.below(6))); }
+
+// Serials too, so identities are shared.
+std::u16string serial(FuzzInput& in) {
+    return in.flag() ? u"S" + std::u16string(1, static_cast<char16_t>(u'0' + in.below(4))) : in.text(130);
+}
+
+void describeDevice(FuzzInput& in, UsbDeviceDouble& device) {
+    const std::uint16_t vendorId = in.flag() ? 0x0424 : in.u16();
+    const std::uint16_t productId = in.flag() ? (in.flag() ? 0x5744 : 0x2744) : in.u16();
+    const std::uint16_t release = in.u16();
+    device.ids(vendorId, productId, release);
+    const std::uint8_t deviceClass = in.byte();
+    device.deviceClass(deviceClass, in.byte());
+    device.speed(in.byte() % 5);
+    device.status(in.below(8) == 0 ? in.u32() : static_cast<std::uint32_t>(in.below(6)));
+    device.configured(in.byte() % 3);
+    device.openPipes(in.below(31));
+
+    static constexpr std::uint16_t kLanguages[] = {0x0409, 0x0411, 0x0407, 0x0000};
+    std::vector<std::uint16_t> languages(in.below(4));
+    for (auto& id : languages) id = kLanguages[in.below(4)];
+    device.languages(languages);
+    if (in.flag()) device.manufacturer(in.text(130));
+    if (in.flag()) device.product(in.text(130));
+    if (in.flag()) device.serial(serial(in));
+    if (in.flag()) {
+        const std::uint8_t manufacturer = in.byte();
+        const std::uint8_t product = in.byte();
+        device.stringIndexes(manufacturer, product, in.byte());
+    }
+    for (int n = in.below(4); n > 0; --n) {
+        const std::uint8_t index = in.byte();
+        const std::uint16_t language = kLanguages[in.below(4)];
+        device.rawString(index, language, in.bytes(260));
+    }
+    for (int n = in.below(3); n > 0; --n) {
+        const std::uint8_t index = in.byte();
+        device.refuseString(index, kLanguages[in.below(4)]);
+    }
+    switch (in.below(4)) {
+    case 0: break;
+    case 1: {
+        const std::uint8_t iConfiguration = in.byte();
+        device.configuration(UsbDeviceDouble::configurationWith(iConfiguration, in.byte()));
+        break;
+    }
+    case 2: device.configuration(in.bytes(64)); break;
+    default: device.noConfiguration(); break;
+    }
+}
+
+void describeHub(FuzzInput& in, UsbHubDouble& hub, int depth) {
+    hub.olderDriver(in.below(8) == 0);
+    hub.failNodeInformation(in.below(16) == 0);
+    const int ports = in.below(9);
+    for (int port = 1; port <= ports; ++port) {
+        const int kind = in.below(4);
+        if (kind == 0) continue;
+        if (kind == 1 || depth >= 3) {
+            describeDevice(in, hub.plug(port));
+            continue;
+        }
+        const std::u16string name = hubName(in);
+        UsbDeviceDouble& device = hub.plugHub(port, name, in.below(9));
+        describeDevice(in, device);
+        describeHub(in, *device.hub(), depth + 1);
+    }
+}
+
+// Changes the answer the double made, as the input says.
+void spoil(FuzzInput& in, const test::IoctlCall&, test::IoctlAnswer& answer) {
+    switch (in.below(16)) {
+    case 11: answer.ok = false; break;
+    case 12: answer.bytesReturned = in.u32(); break;
+    case 13: answer.bytesReturned = in.u32() % (answer.out.size() + 1); break;
+    case 14:
+    case 15:
+        for (int n = in.below(8) + 1; n > 0 && !answer.out.empty(); --n) {
+            const std::size_t at = in.u16() % answer.out.size();
+            answer.out[at] = in.byte();
+        }
+        break;
+    default: break;
+    }
+}
+
+void checkText(const char16_t (&text)[kTextUnits]) { check(textLength(text) < kTextUnits); }
+
+}  // namespace
+}  // namespace vostrel::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace vostrel;
+    using namespace vostrel::fuzz;
+    static const bool locksReady = (createLocks(), true);
+    (void)locksReady;
+
+    FuzzInput in(data, size);
+    UsbStackDouble stack;
+    for (int c = in.below(3) + 1; c > 0; --c) {
+        test::ControllerSpec spec;
+        if (in.flag()) spec.number = in.below(10);
+        if (in.flag()) spec.interfacePath = u"\\\\?\\IF" + std::u16string(1, static_cast<char16_t>(u'0' + c));
+        if (in.below(4) == 0) {
+            spec.driverKey.reset();
+        } else {
+            spec.driverKey = u"K" + std::u16string(1, static_cast<char16_t>(u'0' + in.below(3)));
+        }
+        test::UsbControllerDouble& controller = stack.addController(spec);
+        if (in.below(8) != 0) {
+            const std::u16string name = hubName(in);
+            describeHub(in, controller.rootHub(name, in.below(9)), 0);
+        }
+    }
+    stack.interfaceListFails(in.below(8) == 0);
+    stack.addFault([&in](const test::IoctlCall& call, test::IoctlAnswer& answer) { spoil(in, call, answer); });
+    platform::useUsbStack(&stack);
+
+    const auto scan = std::make_unique<ScanBuffer>();
+    ScanUsbTree(*scan);
+    check(scan->count5744 <= kMaxHubs && scan->count2744 <= kMaxHubs && scan->identityCount <= kMaxHubs);
+    for (const auto& slot : scan->serials) checkText(slot);
+
+    const auto block = std::make_unique<DeviceInfoBlock>();
+    Hub_GetDeviceInfo(block.get());
+    check(block->hubCount <= kMaxHubs);
+    for (const PortInfoRecord& port : block->ports) {
+        checkText(port.product);
+        checkText(port.manufacturer);
+    }
+    BuildMonitorSnapshot(block.get());
+    for (int h = -1; h <= kMaxHubs; ++h) {
+        for (int p = -1; p <= kPortsPerHub; ++p) {
+            DeviceInfoRecord record;
+            const bool inside = h >= 0 && p >= 0 && p < kPortsPerHub;
+            check(Hub_GetDeviceInfo_Index_and_Port(&record, h, p) == 0 || inside);
+            check(GetMonitorPortInfo(h, &record, p) == 0 || inside);
+            checkText(record.product);
+        }
+    }
+
+    check(stack.openHandles() == 0 && stack.badCloses() == 0);
+    platform::useUsbStack(nullptr);
+    return 0;
+}
