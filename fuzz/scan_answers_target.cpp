@@ -28,33 +28,61 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
-// Hub names come from a small pool, so hubs meet themselves and each other.
-std::u16string hubName(FuzzInput& in) { return u"H" + std::u16string(1, static_cast<char16_t>(u'0' + in.below(6))); }
+// Every read past the end of the input gives 0, and 0 picks the ordinary
+// case: an input runs out into a bus of connected, configured devices and
+// family hubs with names and serials of their own, three tiers deep.
+struct Bus {
+    int names = 0;
+    int serials = 0;
+};
 
-// Serials too, so identities are shared.
-std::u16string serial(FuzzInput& in) {
-    return in.flag() ? u"S" + std::u16string(1, static_cast<char16_t>(u'0' + in.below(4))) : in.text(130);
+// "<prefix>AA", "<prefix>BA", ...: a text of its own for each call.
+std::u16string uniqueText(char16_t prefix, int& counter) {
+    const int n = counter++;
+    return {prefix, static_cast<char16_t>(u'A' + n % 26), static_cast<char16_t>(u'A' + n / 26 % 26)};
 }
 
-void describeDevice(FuzzInput& in, UsbDeviceDouble& device) {
-    const std::uint16_t vendorId = in.flag() ? 0x0424 : in.u16();
-    const std::uint16_t productId = in.flag() ? (in.flag() ? 0x5744 : 0x2744) : in.u16();
+// Now and then a name from a small pool, so hubs meet themselves and each
+// other.
+std::u16string hubName(FuzzInput& in, Bus& bus) {
+    if (in.below(4) == 1) return u"P" + std::u16string(1, static_cast<char16_t>(u'0' + in.below(4)));
+    return uniqueText(u'N', bus.names);
+}
+
+// Likewise serials, so identities are shared now and then.
+std::u16string serial(FuzzInput& in, Bus& bus) {
+    switch (in.below(4)) {
+    case 1: return u"S" + std::u16string(1, static_cast<char16_t>(u'0' + in.below(4)));
+    case 2: return in.text(130);
+    default: return uniqueText(u'U', bus.serials);
+    }
+}
+
+void describeDevice(FuzzInput& in, Bus& bus, UsbDeviceDouble& device) {
+    const std::uint16_t vendorId = in.below(4) == 0 ? 0x0424 : in.u16();
+    std::uint16_t productId = 0x2744;
+    switch (in.below(3)) {
+    case 1: productId = 0x5744; break;
+    case 2: productId = in.u16(); break;
+    default: break;
+    }
     const std::uint16_t release = in.u16();
     device.ids(vendorId, productId, release);
     const std::uint8_t deviceClass = in.byte();
     device.deviceClass(deviceClass, in.byte());
     device.speed(in.byte() % 5);
-    device.status(in.below(8) == 0 ? in.u32() : static_cast<std::uint32_t>(in.below(6)));
-    device.configured(in.byte() % 3);
+    const int status = in.below(8);
+    device.status(status == 0 ? 1u : status == 1 ? 0u : status == 6 ? in.u32() : static_cast<std::uint32_t>(status % 6));
+    device.configured(static_cast<std::uint8_t>((in.byte() + 1) % 3));
     device.openPipes(in.below(31));
 
     static constexpr std::uint16_t kLanguages[] = {0x0409, 0x0411, 0x0407, 0x0000};
-    std::vector<std::uint16_t> languages(in.below(4));
+    std::vector<std::uint16_t> languages((in.below(4) + 1) % 4);
     for (auto& id : languages) id = kLanguages[in.below(4)];
     device.languages(languages);
-    if (in.flag()) device.manufacturer(in.text(130));
-    if (in.flag()) device.product(in.text(130));
-    if (in.flag()) device.serial(serial(in));
+    if (!in.flag()) device.manufacturer(in.text(130));
+    if (!in.flag()) device.product(in.text(130));
+    if (!in.flag()) device.serial(serial(in, bus));
     if (in.flag()) {
         const std::uint8_t manufacturer = in.byte();
         const std::uint8_t product = in.byte();
@@ -81,21 +109,22 @@ void describeDevice(FuzzInput& in, UsbDeviceDouble& device) {
     }
 }
 
-void describeHub(FuzzInput& in, UsbHubDouble& hub, int depth) {
-    hub.olderDriver(in.below(8) == 0);
-    hub.failNodeInformation(in.below(16) == 0);
-    const int ports = in.below(9);
+void describeHub(FuzzInput& in, Bus& bus, UsbHubDouble& hub, int depth) {
+    hub.olderDriver(in.below(8) == 1);
+    hub.failNodeInformation(in.below(16) == 1);
+    const int ports = (in.below(9) + 4) % 9;
     for (int port = 1; port <= ports; ++port) {
         const int kind = in.below(4);
-        if (kind == 0) continue;
-        if (kind == 1 || depth >= 3) {
-            describeDevice(in, hub.plug(port));
+        if (kind == 3) continue;
+        if (kind == 1 || depth >= 2) {
+            describeDevice(in, bus, hub.plug(port));
             continue;
         }
-        const std::u16string name = hubName(in);
-        UsbDeviceDouble& device = hub.plugHub(port, name, in.below(9));
-        describeDevice(in, device);
-        describeHub(in, *device.hub(), depth + 1);
+        const std::u16string name = hubName(in, bus);
+        UsbDeviceDouble& device = hub.plugHub(port, name, (in.below(9) + 4) % 9);
+        describeDevice(in, bus, device);
+        if (kind == 2) device.ids(0x05E3, 0x0610);  // a hub of another make
+        describeHub(in, bus, *device.hub(), depth + 1);
     }
 }
 
@@ -129,22 +158,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     FuzzInput in(data, size);
     UsbStackDouble stack;
+    Bus bus;
     for (int c = in.below(3) + 1; c > 0; --c) {
         test::ControllerSpec spec;
-        if (in.flag()) spec.number = in.below(10);
+        if (in.below(4) != 1) spec.number = in.below(10);
         if (in.flag()) spec.interfacePath = u"\\\\?\\IF" + std::u16string(1, static_cast<char16_t>(u'0' + c));
-        if (in.below(4) == 0) {
+        if (in.below(4) == 1) {
             spec.driverKey.reset();
         } else {
             spec.driverKey = u"K" + std::u16string(1, static_cast<char16_t>(u'0' + in.below(3)));
         }
         test::UsbControllerDouble& controller = stack.addController(spec);
-        if (in.below(8) != 0) {
-            const std::u16string name = hubName(in);
-            describeHub(in, controller.rootHub(name, in.below(9)), 0);
+        if (in.below(8) != 1) {
+            const std::u16string name = hubName(in, bus);
+            describeHub(in, bus, controller.rootHub(name, (in.below(9) + 4) % 9), 0);
         }
     }
-    stack.interfaceListFails(in.below(8) == 0);
+    stack.interfaceListFails(in.below(8) == 1);
     stack.addFault([&in](const test::IoctlCall& call, test::IoctlAnswer& answer) { spoil(in, call, answer); });
     platform::useUsbStack(&stack);
 
