@@ -29,8 +29,8 @@ void check(bool condition) {
 }
 
 // Every read past the end of the input gives 0, and 0 picks the ordinary
-// case: an input runs out into a bus of connected, configured devices and
-// family hubs with names and serials of their own, three tiers deep.
+// case: an input runs out into a root hub with four family hubs, each with
+// names and serials of their own and four connected, configured devices.
 struct Bus {
     int names = 0;
     int serials = 0;
@@ -114,16 +114,20 @@ void describeHub(FuzzInput& in, Bus& bus, UsbHubDouble& hub, int depth) {
     hub.failNodeInformation(in.below(16) == 1);
     const int ports = (in.below(9) + 4) % 9;
     for (int port = 1; port <= ports; ++port) {
-        const int kind = in.below(4);
-        if (kind == 3) continue;
-        if (kind == 1 || depth >= 2) {
+        // 0: a hub below the root hub, a device further down; 1: a device;
+        // 2: a hub (of the family unless its identifiers say otherwise);
+        // 3: a hub of another make; 4: nothing.
+        const int kind = in.below(5);
+        if (kind == 4) continue;
+        const bool isHub = depth < 3 && ((kind == 0 && depth == 0) || kind == 2 || kind == 3);
+        if (!isHub) {
             describeDevice(in, bus, hub.plug(port));
             continue;
         }
         const std::u16string name = hubName(in, bus);
         UsbDeviceDouble& device = hub.plugHub(port, name, (in.below(9) + 4) % 9);
         describeDevice(in, bus, device);
-        if (kind == 2) device.ids(0x05E3, 0x0610);  // a hub of another make
+        if (kind == 3) device.ids(0x05E3, 0x0610);
         describeHub(in, bus, *device.hub(), depth + 1);
     }
 }
