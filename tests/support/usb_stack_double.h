@@ -35,7 +35,9 @@
 //
 // Pointers and references handed out stay valid until the node is unplugged
 // or the double is destroyed. Not thread-safe: change the bus only while no
-// scan runs.
+// scan runs. Every scan runs under the library's general lock, so a test
+// whose monitor thread may be scanning changes the bus, and reads the
+// counts, while it holds vostrel::generalLock().
 #pragma once
 
 #include <cstdint>
