@@ -5,6 +5,7 @@
 
 #include "frame/locks.h"
 #include "platform/usb_stack.h"
+#include "portctl/port_switch.h"
 #include "recovery/monitor.h"
 #include "recovery/settings.h"
 #include "scan/controller_list.h"
@@ -30,6 +31,7 @@ void libraryUnload() {
         platform::releaseUsbStack();
     }
     deleteLocks();
+    releaseVendorLibrary();
 }
 
 }  // namespace vostrel
