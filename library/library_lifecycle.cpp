@@ -17,7 +17,7 @@ void libraryLoad() {
 }
 
 void libraryUnload() {
-    stopMonitor(ClearEnabled::No);
+    shutDownMonitor();
     {
         std::lock_guard lock(generalLock());
         saveSettings();
