@@ -17,7 +17,7 @@ void libraryLoad() {
 }
 
 void libraryUnload() {
-    shutDownMonitor();
+    stopMonitor(ClearEnabled::No);
     {
         std::lock_guard lock(generalLock());
         saveSettings();

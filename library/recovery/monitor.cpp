@@ -6,7 +6,6 @@
 #include <optional>
 #include <system_error>
 #include <thread>
-#include <vector>
 
 #include "frame/locks.h"
 #include "platform/clock.h"
@@ -17,26 +16,16 @@
 namespace vostrel {
 namespace {
 
-// Shared by one monitor thread and whoever stops it. Each thread has its
-// own, so a thread that outlived its stop can never be revived by a later
-// start.
-struct RunState {
-    platform::Signal stop;   // raised to ask the thread to end
-    platform::Signal ended;  // raised by the thread as its last act
-};
-
 struct MonitorThread {
     std::thread thread;
-    std::shared_ptr<RunState> run;
+    // Raised to ask the thread to end; each thread has its own.
+    std::shared_ptr<platform::Signal> stop;
 };
 
-// Reached through pointers so that they outlive the process's static
-// destruction: the unload steps may run after it.
+// Reached through a pointer so that it outlives the process's static
+// destruction: the unload steps, which stop the thread, may run after it.
 struct MonitorState {
     std::optional<MonitorThread> current;
-    // Threads still inside a foreign call when their stop's limit ran out.
-    // They end by themselves; the unload steps wait for them.
-    std::vector<MonitorThread> outliving;
     platform::Clock* clock = &platform::realClock();
 };
 
@@ -45,57 +34,40 @@ MonitorState& state() {
     return *monitor;
 }
 
-void setEnabled(std::uint8_t value) { std::atomic_ref(settings().enabled).store(value); }
-
-void monitorThread(std::shared_ptr<RunState> run, StartDelay delay, platform::Clock* clock) {
-    // The copy of the snapshot that each pass hands back is not used, but
-    // it needs a home; 132 KB is too much for a thread's stack.
-    const auto snapshotArea = std::make_unique<DeviceInfoBlock>();
+void monitorThread(std::shared_ptr<platform::Signal> stop, StartDelay delay, platform::Clock* clock) {
+    if (delay == StartDelay::Yes && clock->wait(*stop, kStartDelay)) return;
     MonitorTimes times{};
-    if (delay == StartDelay::No || !clock->wait(run->stop, kStartDelay)) {
-        {
-            std::lock_guard lock(generalLock());
-            times = {settings().interval, settings().offTime};
-        }
-        {
-            std::lock_guard lock(generalLock());
-            bindVendorLibraryLocked();
-        }
-        while (!clock->wait(run->stop, kTickSleep)) {
-            std::lock_guard pass(passLock());
-            runMonitorPass(times, *snapshotArea, run->stop);
-        }
+    {
+        std::lock_guard lock(generalLock());
+        times = {settings().interval, settings().offTime};
     }
-    run->ended.raise();
+    {
+        std::lock_guard lock(generalLock());
+        bindVendorLibraryLocked();
+    }
+    // Each pass hands back a copy of the snapshot that is not used, but it
+    // needs a home, and 132 KB is too much for a thread's stack.
+    const auto snapshotArea = std::make_unique<DeviceInfoBlock>();
+    while (!clock->wait(*stop, kTickSleep)) {
+        std::lock_guard pass(passLock());
+        runMonitorPass(times, *snapshotArea, *stop);
+    }
 }
 
 void saveWithEnabled(std::optional<std::uint8_t> enabled) {
     std::lock_guard lock(generalLock());
-    if (enabled) setEnabled(*enabled);
+    if (enabled) std::atomic_ref(settings().enabled).store(*enabled);
     saveSettings();
-}
-
-void joinFinishedOutliving() {
-    auto& outliving = state().outliving;
-    for (auto it = outliving.begin(); it != outliving.end();) {
-        if (it->run->ended.isRaised()) {
-            it->thread.join();
-            it = outliving.erase(it);
-        } else {
-            ++it;
-        }
-    }
 }
 
 }  // namespace
 
 bool startMonitor(StartDelay delay) {
     MonitorState& monitor = state();
-    joinFinishedOutliving();
     if (monitor.current) return false;
-    auto run = std::make_shared<RunState>();
+    auto stop = std::make_shared<platform::Signal>();
     try {
-        monitor.current = MonitorThread{std::thread(monitorThread, run, delay, monitor.clock), run};
+        monitor.current = MonitorThread{std::thread(monitorThread, stop, delay, monitor.clock), stop};
     } catch (const std::system_error&) {
         return false;
     }
@@ -106,26 +78,11 @@ bool startMonitor(StartDelay delay) {
 bool stopMonitor(ClearEnabled clear) {
     MonitorState& monitor = state();
     if (!monitor.current) return false;
-    MonitorThread stopping = std::move(*monitor.current);
+    monitor.current->stop->raise();
+    monitor.current->thread.join();
     monitor.current.reset();
-    stopping.run->stop.raise();
-    // Every wait of the thread ends on the stop signal, so it ends as soon as
-    // the step under way returns. A foreign call (USB stack, vendor library)
-    // that hangs longer than the limit is not cut off: the thread may hold a
-    // lock inside it. It is left to end by itself.
-    if (monitor.clock->wait(stopping.run->ended, kStopLimit)) {
-        stopping.thread.join();
-    } else {
-        monitor.outliving.push_back(std::move(stopping));
-    }
     saveWithEnabled(clear == ClearEnabled::Yes ? std::optional<std::uint8_t>(0) : std::nullopt);
     return true;
-}
-
-void shutDownMonitor() {
-    stopMonitor(ClearEnabled::No);
-    for (MonitorThread& thread : state().outliving) thread.thread.join();
-    state().outliving.clear();
 }
 
 void useMonitorClock(platform::Clock& clock) { state().clock = &clock; }

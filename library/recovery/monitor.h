@@ -22,22 +22,22 @@ enum class ClearEnabled { No, Yes };
 
 inline constexpr std::chrono::milliseconds kStartDelay{5000};
 inline constexpr std::chrono::milliseconds kTickSleep{1000};
-inline constexpr std::chrono::milliseconds kStopLimit{10000};
 
 // Starts the monitor thread, sets the enabled flag and saves the settings.
 // False, with nothing changed, when a monitor thread exists already or none
 // can be created.
 bool startMonitor(StartDelay delay);
 
-// Asks the monitor thread to end and waits for it, at most kStopLimit. Then
-// clears the enabled flag when asked and saves the settings. False, with
-// nothing changed, when no monitor thread exists.
+// Asks the monitor thread to end and waits until it has, then clears the
+// enabled flag when asked and saves the settings. False, with nothing
+// changed, when no monitor thread exists.
+//
+// The thread is never cut off: it could hold a lock. It ends by itself
+// within one step instead, since each of its waits ends at once on a stop
+// and a stop also ends its pass between two entries. Only a call into the
+// USB stack or the vendor library can hold it longer, and such a call runs
+// under the general lock, which the stop needs for its save in any case.
 bool stopMonitor(ClearEnabled clear);
-
-// Stops the monitor without clearing the enabled flag, and waits without a
-// limit for every monitor thread that outlived an earlier stop: after this
-// no monitor code runs. Part of the unload steps.
-void shutDownMonitor();
 
 // The clock the monitor waits with; the real one unless a test set another.
 // Set it only while no monitor thread exists.

@@ -37,6 +37,14 @@ public:
         changed_.wait(lock, [this, next] { return waitsBegun_ >= next; });
     }
 
+    // Lets the pending wait end, without waiting for the pass that follows.
+    void advance() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return waitsBegun_ > released_; });
+        released_ = waitsBegun_;
+        changed_.notify_all();
+    }
+
     void ticks(int n) {
         for (int i = 0; i < n; ++i) tick();
     }
