@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/locks.h"
 #include "hub_api.h"
 #include "loaded_library.h"
 #include "platform/usb_stack.h"
@@ -20,6 +21,8 @@ namespace vostrel::test {
 
 inline constexpr std::uint16_t kVendor = 0x04D8;
 inline constexpr std::uint16_t kProduct = 0x000A;
+
+using Switches = std::vector<std::string>;
 
 class MonitorTest : public ::testing::Test {
 protected:
@@ -99,8 +102,6 @@ protected:
         pt2DoubleClearLog();
         return out;
     }
-
-    using Switches = std::vector<std::string>;
 
     ScratchDir dir_;
     UsbStackDouble stack_;

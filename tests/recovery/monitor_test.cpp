@@ -12,7 +12,6 @@ using namespace std::chrono_literals;
 
 using Monitor = MonitorTest;
 using Lines = std::vector<std::string>;
-using Switches = MonitorTest::Switches;
 
 const std::string kCode3OnHub0Port2 = "3,0,2,0x04D8,0x000A,Acme,Camera";
 
