@@ -19,10 +19,14 @@ public:
         std::unique_lock lock(mutex_);
         durations_.push_back(duration);
         const std::size_t ticket = ++waitsBegun_;
+        ++pending_;
         changed_.notify_all();
         for (;;) {
-            if (signal.isRaised()) return true;
-            if (released_ >= ticket) return false;
+            const bool raised = signal.isRaised();
+            if (raised || released_ >= ticket) {
+                --pending_;
+                return raised;
+            }
             // Signals have no link to this clock, so look at them now and then.
             changed_.wait_for(lock, std::chrono::milliseconds(1));
         }
@@ -30,7 +34,7 @@ public:
 
     void tick() {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return waitsBegun_ > released_; });
+        changed_.wait(lock, [this] { return pending_ > 0; });
         released_ = waitsBegun_;
         const std::size_t next = waitsBegun_ + 1;
         changed_.notify_all();
@@ -40,7 +44,7 @@ public:
     // Lets the pending wait end, without waiting for the pass that follows.
     void advance() {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return waitsBegun_ > released_; });
+        changed_.wait(lock, [this] { return pending_ > 0; });
         released_ = waitsBegun_;
         changed_.notify_all();
     }
@@ -52,7 +56,7 @@ public:
     // Waits until the monitor is waiting, without letting time pass.
     void awaitWaiting() {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return waitsBegun_ > released_; });
+        changed_.wait(lock, [this] { return pending_ > 0; });
     }
 
     // Every wait the monitor asked for so far, in order.
@@ -66,7 +70,8 @@ private:
     std::condition_variable changed_;
     std::vector<std::chrono::milliseconds> durations_;
     std::size_t waitsBegun_ = 0;
-    std::size_t released_ = 0;
+    std::size_t released_ = 0;  // waits up to this number may end
+    std::size_t pending_ = 0;   // waits under way
 };
 
 }  // namespace vostrel::test
