@@ -94,7 +94,7 @@ TEST_F(Monitor, NewTimesApplyOnlyAfterARestart) {
     ASSERT_EQ(Hub_StopAutoRecovery(), 1);
     ASSERT_EQ(Hub_StartAutoRecovery(), 1);
     takeSwitches();
-    clock_.ticks(4);
+    clock_.ticks(3);
     EXPECT_EQ(takeSwitches(), Switches{}) << "the countdown of 4 runs on across the restart";
     clock_.tick();
     EXPECT_EQ(takeSwitches(), Switches{"0/19=1"});
