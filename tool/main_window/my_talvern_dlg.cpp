@@ -1,6 +1,7 @@
 #include "main_window/my_talvern_dlg.h"
 
 #include <QCursor>
+#include <QHeaderView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QStyle>
@@ -38,6 +39,8 @@ CMyTalvernDlg::CMyTalvernDlg(QWidget* parent) : QDialog(parent), ui(std::make_un
                    Qt::WindowCloseButtonHint);
     m_hIcon = applicationIcon();
     m_hubTree = ui->hubTree;
+    // Labels are shown whole; a long one scrolls the tree sideways.
+    m_hubTree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
 
     connect(m_hubTree, &QWidget::customContextMenuRequested, this, &CMyTalvernDlg::OnTreeRightClick);
     connect(ui->autoRecoveryListButton, &QPushButton::clicked, this, &CMyTalvernDlg::OnAutoRecoveryList);

@@ -36,6 +36,11 @@ public:
     // True from the start of DoModal to its end.
     bool IsOpen() const { return m_open; }
 
+    // Sets the check box from the monitor's state, binds the vendor library
+    // when there is a hub (false, once the user has been told, when that
+    // fails: the program must end), and fills the tree with fresh masks.
+    bool OnInitDialog();
+
     // Reads the hubs again and rebuilds the tree; the masks are kept.
     void RefreshHubTree();
 
@@ -56,7 +61,6 @@ signals:
     void exitRequested();
 
 private:
-    bool OnInitDialog();
     void FillHubTree(const vostrel::DeviceInfoBlock& block);
     std::uint8_t& portMask(int hubIndex);
     QTreeWidgetItem* itemLabelAt(const QPoint& pos) const;
