@@ -2,6 +2,7 @@
 #include <QCheckBox>
 #include <QEventLoop>
 #include <QMenu>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -20,6 +21,12 @@ void runUntilDestroyed(CMyApplicationTrayWnd& tray) {
     QObject::connect(&tray, &CMyApplicationTrayWnd::windowDestroyed, &loop, &QEventLoop::quit,
                      Qt::QueuedConnection);
     loop.exec();
+}
+
+// A click that comes through the window system, as a user's does, so that
+// a modal window blocks it.
+void clickWindow(QWidget& window) {
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, window.rect().center());
 }
 
 }  // namespace
@@ -93,6 +100,26 @@ private slots:
         // The program is ending: SETUP opens nothing any more.
         tray.OnTraySetup();
         QVERIFY(!tray.mainDialog().IsOpen());
+    }
+
+    void theIconStaysUsableWhileTheProgramsWindowsAreOpen() {
+        CMyApplicationTrayWnd tray(true, nullptr);
+        tray.OnCreate();
+        // A window of the program's own beside the dialogs, as the icon's is.
+        QPushButton iconWindow(QStringLiteral("icon"));
+        iconWindow.show();
+        QSignalSpy clicks(&iconWindow, &QPushButton::clicked);
+        onNextModal([&](QWidget*) {
+            clickWindow(iconWindow);
+            onNextModal([&](QWidget* watchList) {
+                clickWindow(iconWindow);
+                static_cast<QDialog*>(watchList)->reject();
+            });
+            tray.mainDialog().findChild<QPushButton*>("autoRecoveryListButton")->click();
+            tray.mainDialog().accept();
+        });
+        tray.OnTraySetup();
+        QCOMPARE(clicks.count(), 2);
     }
 
     void withoutNotificationAreaTheMainWindowOpensAtOnceAndClosingEnds() {

@@ -3,13 +3,13 @@
 #include <QCursor>
 #include <QHeaderView>
 #include <QMenu>
-#include <QMessageBox>
 #include <QStyle>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstring>
 
 #include "main_window/about_dlg.h"
+#include "message_box.h"
 #include "record_format.h"
 #include "resources/app_icon.h"
 #include "resources/menu_resources.h"
@@ -70,7 +70,7 @@ bool CMyTalvernDlg::OnInitDialog() {
     std::memset(&m_deviceInfo, 0, sizeof m_deviceInfo);
     if (Hub_GetDeviceInfo(&m_deviceInfo) != 0) {
         if (m_deviceInfo.hubCount > 0 && Hub_InitPt2lib() == 0) {
-            QMessageBox::warning(this, vendorLibraryErrorCaption(), vendorLibraryErrorText());
+            warningBox(this, vendorLibraryErrorCaption(), vendorLibraryErrorText(), QMessageBox::Ok);
             emit exitRequested();
             return false;
         }

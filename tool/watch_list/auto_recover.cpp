@@ -3,12 +3,12 @@
 #include <QCursor>
 #include <QFile>
 #include <QMenu>
-#include <QMessageBox>
 #include <QRegularExpressionValidator>
 #include <QTreeWidget>
 
 #include "hub_api.h"
 #include "log_viewer/log_file.h"
+#include "message_box.h"
 #include "record_format.h"
 #include "resources/menu_resources.h"
 #include "resources/layout_scale.h"
@@ -141,9 +141,10 @@ void CAutoRecover::OnUpdateIntervalTime() { applyTimeBoxRule(ui->intervalTimeEdi
 void CAutoRecover::OnUpdateOffTime() { applyTimeBoxRule(ui->offTimeEdit); }
 
 void CAutoRecover::OnDeleteLog() {
-    const auto answer = QMessageBox::warning(this, deleteLogCaption(), deleteLogText(),
-                                             QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Ok);
-    if (answer != QMessageBox::Ok) return;
+    if (warningBox(this, deleteLogCaption(), deleteLogText(), QMessageBox::Ok | QMessageBox::Cancel) !=
+        QMessageBox::Ok) {
+        return;
+    }
     QFile::remove(logFilePath());
 }
 
