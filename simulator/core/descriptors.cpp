@@ -133,7 +133,10 @@ std::optional<std::vector<std::uint8_t>> stringDescriptor(const Device& device, 
     std::vector<std::uint8_t> bytes(2 + 2 * units.size());
     bytes[0] = static_cast<std::uint8_t>(bytes.size());
     bytes[1] = usb::USB_STRING_DESCRIPTOR_TYPE;
-    std::memcpy(bytes.data() + 2, units.data(), 2 * units.size());
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        bytes[2 + 2 * i] = static_cast<std::uint8_t>(units[i] & 0xFF);
+        bytes[3 + 2 * i] = static_cast<std::uint8_t>(units[i] >> 8);
+    }
     return bytes;
 }
 

@@ -40,7 +40,7 @@ bool answerName(std::span<std::uint8_t> out, std::size_t fixedPart, std::size_t 
     std::fill(out.begin() + static_cast<std::ptrdiff_t>(nameOffset), out.end(), 0);
     write(out, lengthOffset, actual);
     const std::size_t units = std::min(name.size(), (out.size() - nameOffset) / 2);
-    std::memcpy(out.data() + nameOffset, name.data(), 2 * units);
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(name.data()), 2 * units, out.data() + nameOffset);
     returned = static_cast<std::uint32_t>(std::min<std::size_t>(out.size(), actual));
     return true;
 }
@@ -133,7 +133,7 @@ bool answerDescriptor(const HubView& hub, std::span<const std::uint8_t> in, std:
     const std::size_t size = std::min({bytes.size(), static_cast<std::size_t>(request.SetupPacket.wLength),
                                        out.size() - kHeader});
     std::memcpy(out.data(), header, kHeader);
-    std::memcpy(out.data() + kHeader, bytes.data(), size);
+    std::copy_n(bytes.begin(), size, out.data() + kHeader);
     returned = static_cast<std::uint32_t>(kHeader + size);
     return true;
 }

@@ -37,7 +37,7 @@ TEST(BusView, AHubOnAUsb2PortShowsOnlyItsUsb2Side) {
     const HubView& root = view.hubs()[view.controllers()[0].rootHub];
     ASSERT_EQ(root.ports.size(), 2u);
     const PortView& port = root.ports[0];
-    EXPECT_EQ(deviceDescriptor(*port.device, port.superSpeedSide).idProduct, 0x2744);
+    EXPECT_EQ(+deviceDescriptor(*port.device, port.superSpeedSide).idProduct, 0x2744);
     for (const HubView& hub : view.hubs()) EXPECT_FALSE(hub.superSpeedSide);
     // Its SuperSpeed stick runs at high speed on the USB 2.0 side.
     const PortView* stick = view.portOf(named(view, "stick"));
@@ -58,8 +58,8 @@ TEST(BusView, AHubOnAUsb3PortShowsBothSidesWithOneSerial) {
     // USB 3 root hub: physical port 1 is port 1 and port 5 (SuperSpeed).
     const HubView& root = view.hubs()[view.controllers()[0].rootHub];
     ASSERT_EQ(root.ports.size(), 8u);
-    EXPECT_EQ(deviceDescriptor(*root.ports[0].device, root.ports[0].superSpeedSide).idProduct, 0x2744);
-    EXPECT_EQ(deviceDescriptor(*root.ports[4].device, root.ports[4].superSpeedSide).idProduct, 0x5744);
+    EXPECT_EQ(+deviceDescriptor(*root.ports[0].device, root.ports[0].superSpeedSide).idProduct, 0x2744);
+    EXPECT_EQ(+deviceDescriptor(*root.ports[4].device, root.ports[4].superSpeedSide).idProduct, 0x5744);
     EXPECT_EQ(root.ports[4].speed, Speed::Super);
     // The SuperSpeed drive hangs on the SuperSpeed side, the camera on the other.
     EXPECT_TRUE(view.hubs()[root.ports[4].downstreamHub].ports[1].device == &named(view, "drive"));

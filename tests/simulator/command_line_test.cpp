@@ -37,11 +37,11 @@ TEST_F(CommandLine, ShowsTheBenchAsATree) {
 TEST_F(CommandLine, ChangesMadeHereShowInAnotherProcessAndTheOtherWayRound) {
     test::BenchVariable variable(bench_);
     const test::UsbStack& stack = test::UsbStack::load();
-    EXPECT_EQ(test::Walker(stack).walk().port(0, 0x2744, 1)->ConnectionStatus, 1u);
+    EXPECT_EQ(+test::Walker(stack).walk().port(0, 0x2744, 1)->ConnectionStatus, 1u);
     auto result = runCli("unplug camera");  // the bench named by the variable
     ASSERT_EQ(result.exitCode, 0) << result.output;
     EXPECT_EQ(result.output, "camera (hub 0 port 1): unplugged\n");
-    EXPECT_EQ(test::Walker(stack).walk().port(0, 0x2744, 1)->ConnectionStatus, 0u);
+    EXPECT_EQ(+test::Walker(stack).walk().port(0, 0x2744, 1)->ConnectionStatus, 0u);
 
     const test::VendorLibrary& vendor = test::VendorLibrary::load();
     const Pt2Handle hub = vendor.open(1);

@@ -88,13 +88,13 @@ TEST_F(StandIn, APortWithoutPowerReadsEmptyUntilPowerReturns) {
     ASSERT_NE(vendor_.get(hub, kPin + 1, &state), 0);
     EXPECT_EQ(state, 0u);
     test::Walk found = walk();
-    EXPECT_EQ(found.port(0, 0x5744, 2)->ConnectionStatus, 0u);
-    EXPECT_EQ(found.port(0, 0x2744, 2)->ConnectionStatus, 0u);
+    EXPECT_EQ(+found.port(0, 0x5744, 2)->ConnectionStatus, 0u);
+    EXPECT_EQ(+found.port(0, 0x2744, 2)->ConnectionStatus, 0u);
 
     ASSERT_NE(vendor_.set(hub, kPin + 1, 1), 0);
     found = walk();
-    EXPECT_EQ(found.port(0, 0x5744, 2)->ConnectionStatus, 1u);
-    EXPECT_EQ(found.port(0, 0x5744, 2)->DeviceDescriptor.idProduct, 2);
+    EXPECT_EQ(+found.port(0, 0x5744, 2)->ConnectionStatus, 1u);
+    EXPECT_EQ(+found.port(0, 0x5744, 2)->DeviceDescriptor.idProduct, 2);
     vendor_.close(hub);
 }
 
@@ -120,8 +120,9 @@ TEST_F(StandIn, AWedgedDeviceComesBackHealthyAfterAPowerCycle) {
     EXPECT_EQ(walk().port(0, 0x2744, 4)->CurrentConfigurationValue, 0);
     ASSERT_NE(vendor_.set(hub, kPin + 3, 0), 0);
     ASSERT_NE(vendor_.set(hub, kPin + 3, 1), 0);
-    const auto* stuck = walk().port(0, 0x2744, 4);
-    EXPECT_EQ(stuck->ConnectionStatus, 1u);
+    const test::Walk healed = walk();
+    const auto* stuck = healed.port(0, 0x2744, 4);
+    EXPECT_EQ(+stuck->ConnectionStatus, 1u);
     EXPECT_EQ(stuck->CurrentConfigurationValue, 1);
     vendor_.close(hub);
 }

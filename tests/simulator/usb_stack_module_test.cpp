@@ -140,40 +140,40 @@ TEST_F(UsbStackModule, HubsReportTheirPortsAndWhatIsAttached) {
     ASSERT_TRUE(stack_.control(root.handle, IOCTL_USB_GET_NODE_INFORMATION, &node, sizeof node, &node, sizeof node,
                                &returned));
     EXPECT_EQ(returned, 76u);
-    EXPECT_EQ(node.NodeType, UsbHub);
+    EXPECT_EQ(+node.NodeType, UsbHub);
     EXPECT_EQ(node.u.HubInformation.HubDescriptor.bNumberOfPorts, 8);  // four ports, each twice
     EXPECT_EQ(node.u.HubInformation.HubDescriptor.bDescriptorType, 0x29);
 
     // Port 1: the family hub's USB 2.0 side; port 5: its SuperSpeed side.
     const auto usb2 = connection(root.handle, 1);
-    EXPECT_EQ(usb2.ConnectionIndex, 1u);
-    EXPECT_EQ(usb2.ConnectionStatus, 1u);
-    EXPECT_EQ(usb2.DeviceDescriptor.idVendor, 0x0424);
-    EXPECT_EQ(usb2.DeviceDescriptor.idProduct, 0x2744);
+    EXPECT_EQ(+usb2.ConnectionIndex, 1u);
+    EXPECT_EQ(+usb2.ConnectionStatus, 1u);
+    EXPECT_EQ(+usb2.DeviceDescriptor.idVendor, 0x0424);
+    EXPECT_EQ(+usb2.DeviceDescriptor.idProduct, 0x2744);
     EXPECT_EQ(usb2.DeviceIsHub, 1);
     EXPECT_EQ(usb2.Speed, UsbHighSpeed);
     EXPECT_EQ(usb2.CurrentConfigurationValue, 1);
-    EXPECT_EQ(usb2.NumberOfOpenPipes, 1u);
+    EXPECT_EQ(+usb2.NumberOfOpenPipes, 1u);
     EXPECT_EQ(usb2.PipeList[0].EndpointDescriptor.bEndpointAddress, 0x81);
     const auto super = connection(root.handle, 5);
-    EXPECT_EQ(super.DeviceDescriptor.idProduct, 0x5744);
+    EXPECT_EQ(+super.DeviceDescriptor.idProduct, 0x5744);
     EXPECT_EQ(super.Speed, UsbSuperSpeed);
-    EXPECT_NE(usb2.DeviceAddress, super.DeviceAddress);
-    EXPECT_EQ(connection(root.handle, 4).ConnectionStatus, 0u);
+    EXPECT_NE(+usb2.DeviceAddress, +super.DeviceAddress);
+    EXPECT_EQ(+connection(root.handle, 4).ConnectionStatus, 0u);
 
     Opened hubA(stack_, u"\\\\.\\" + hubOn(root.handle, 1));
     ASSERT_TRUE(stack_.control(hubA.handle, IOCTL_USB_GET_NODE_INFORMATION, &node, sizeof node, &node, sizeof node,
                                &returned));
     EXPECT_EQ(node.u.HubInformation.HubDescriptor.bNumberOfPorts, 4);
     const auto camera = connection(hubA.handle, 1);
-    EXPECT_EQ(camera.DeviceDescriptor.idVendor, 0x7E57);
-    EXPECT_EQ(camera.DeviceDescriptor.idProduct, 0x0C31);
-    EXPECT_EQ(camera.DeviceDescriptor.bcdDevice, 0x0200);
+    EXPECT_EQ(+camera.DeviceDescriptor.idVendor, 0x7E57);
+    EXPECT_EQ(+camera.DeviceDescriptor.idProduct, 0x0C31);
+    EXPECT_EQ(+camera.DeviceDescriptor.bcdDevice, 0x0200);
     EXPECT_EQ(camera.DeviceDescriptor.bDeviceClass, 0xEF);
     EXPECT_EQ(camera.DeviceIsHub, 0);
-    EXPECT_EQ(camera.NumberOfOpenPipes, 2u);
+    EXPECT_EQ(+camera.NumberOfOpenPipes, 2u);
     EXPECT_EQ(hubOn(hubA.handle, 1), u"");  // not a hub: an empty name
-    EXPECT_EQ(connection(hubA.handle, 2).ConnectionStatus, 0u);  // the drive shows on the other side
+    EXPECT_EQ(+connection(hubA.handle, 2).ConnectionStatus, 0u);  // the drive shows on the other side
 
     Opened hubASuper(stack_, u"\\\\.\\" + hubOn(root.handle, 5));
     ASSERT_TRUE(stack_.control(hubASuper.handle, IOCTL_USB_GET_NODE_INFORMATION, &node, sizeof node, &node,
@@ -181,7 +181,7 @@ TEST_F(UsbStackModule, HubsReportTheirPortsAndWhatIsAttached) {
     EXPECT_EQ(node.u.HubInformation.HubDescriptor.bDescriptorType, 0x2A);
     const auto drive = connection(hubASuper.handle, 2);
     EXPECT_EQ(drive.Speed, UsbSuperSpeed);
-    EXPECT_EQ(drive.NumberOfOpenPipes, 4u);
+    EXPECT_EQ(+drive.NumberOfOpenPipes, 4u);
 }
 
 TEST_F(UsbStackModule, FailedAndUnconfiguredDevicesReportTheirStatus) {
@@ -190,13 +190,13 @@ TEST_F(UsbStackModule, FailedAndUnconfiguredDevicesReportTheirStatus) {
     ASSERT_EQ(walk.identities, (std::vector<std::u16string>{u"VH0002A", u"VH0002B"}));
     const auto* printer = walk.port(1, 0x2744, 2);
     ASSERT_NE(printer, nullptr);
-    EXPECT_EQ(printer->ConnectionStatus, 4u);
-    EXPECT_EQ(printer->DeviceDescriptor.idProduct, 0x0F20);
-    EXPECT_EQ(printer->NumberOfOpenPipes, 0u);
+    EXPECT_EQ(+printer->ConnectionStatus, 4u);
+    EXPECT_EQ(+printer->DeviceDescriptor.idProduct, 0x0F20);
+    EXPECT_EQ(+printer->NumberOfOpenPipes, 0u);
     const auto* meter = walk.port(1, 0x2744, 4);
-    EXPECT_EQ(meter->ConnectionStatus, 1u);
+    EXPECT_EQ(+meter->ConnectionStatus, 1u);
     EXPECT_EQ(meter->CurrentConfigurationValue, 0);
-    EXPECT_EQ(walk.port(0, 0x2744, 3)->ConnectionStatus, 0u);  // unplugged scanner
+    EXPECT_EQ(+walk.port(0, 0x2744, 3)->ConnectionStatus, 0u);  // unplugged scanner
 }
 
 TEST_F(UsbStackModule, TheOlderConnectionQueryHasALowSpeedFlag) {
@@ -215,7 +215,7 @@ TEST_F(UsbStackModule, TheOlderConnectionQueryHasALowSpeedFlag) {
     ASSERT_TRUE(stack_.control(hub.handle, IOCTL_USB_GET_NODE_CONNECTION_INFORMATION, &info, sizeof info, &info,
                                sizeof info, &returned));
     EXPECT_EQ(info.LowSpeed, 1);
-    EXPECT_EQ(info.DeviceDescriptor.idProduct, 4);
+    EXPECT_EQ(+info.DeviceDescriptor.idProduct, 4);
     info.ConnectionIndex = 2;
     ASSERT_TRUE(stack_.control(hub.handle, IOCTL_USB_GET_NODE_CONNECTION_INFORMATION, &info, sizeof info, &info,
                                sizeof info, &returned));
@@ -318,11 +318,11 @@ TEST_F(UsbStackModule, TheWalkMeetsHubsInTheOrderTheyAreNumbered) {
 
 TEST_F(UsbStackModule, AChangeToTheBenchShowsInTheNextScan) {
     useBench(test::example("one-hub-usb2.json"));
-    EXPECT_EQ(Walker(stack_).walk().port(0, 0x2744, 1)->ConnectionStatus, 1u);
+    EXPECT_EQ(+Walker(stack_).walk().port(0, 0x2744, 1)->ConnectionStatus, 1u);
     BenchFile(path_).update([](Document& document, const BusView& view) {
         setState(document, *view.familyHubs()[0]->devices.data(), State::Unplugged, view.now());
     });
-    EXPECT_EQ(Walker(stack_).walk().port(0, 0x2744, 1)->ConnectionStatus, 0u);
+    EXPECT_EQ(+Walker(stack_).walk().port(0, 0x2744, 1)->ConnectionStatus, 0u);
 }
 
 }  // namespace
