@@ -1,23 +1,26 @@
 #include "frame/locks.h"
 
-#include <optional>
-
 namespace vostrel {
 namespace {
 
-std::optional<std::mutex> g_general;
-std::optional<std::mutex> g_pass;
+// Plain pointers rather than static objects: the locks live exactly from the
+// load steps to the unload steps, which may run after the process has begun
+// destroying its static objects.
+std::mutex* g_general = nullptr;
+std::mutex* g_pass = nullptr;
 
 }  // namespace
 
 void createLocks() {
-    g_general.emplace();
-    g_pass.emplace();
+    g_general = new std::mutex;
+    g_pass = new std::mutex;
 }
 
 void deleteLocks() {
-    g_general.reset();
-    g_pass.reset();
+    delete g_general;
+    delete g_pass;
+    g_general = nullptr;
+    g_pass = nullptr;
 }
 
 std::mutex& generalLock() { return *g_general; }
