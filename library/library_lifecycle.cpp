@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "frame/locks.h"
+#include "portctl/port_switch.h"
 #include "recovery/monitor.h"
 #include "recovery/settings.h"
 
@@ -23,6 +24,7 @@ void libraryUnload() {
         saveSettings();
     }
     deleteLocks();
+    releaseVendorLibrary();
 }
 
 }  // namespace vostrel
