@@ -75,6 +75,8 @@ struct Refusal {
     const char* message;
 };
 
+void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.name; }
+
 class CommandLineRefusals : public CommandLine, public ::testing::WithParamInterface<Refusal> {};
 
 TEST_P(CommandLineRefusals, SayWhyAndExitNonzero) {

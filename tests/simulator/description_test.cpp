@@ -119,6 +119,8 @@ struct BadDescription {
     const char* expected;  // the message holds this
 };
 
+void PrintTo(const BadDescription& description, std::ostream* out) { *out << description.name; }
+
 class BadDescriptions : public ::testing::TestWithParam<BadDescription> {};
 
 TEST_P(BadDescriptions, SayWhereAndWhat) {
