@@ -206,7 +206,7 @@ private:
         const auto wedged = bench.update([&](Document& document, const BusView& view) {
             setState(document, *findDevice(view.bench(), target.pointer), State::Wedged, view.now());
         });
-        say(label_ + " wedged: " + stateText(BusView(wedged, wallClockMs()), *findDevice(*wedged, target.pointer)));
+        say(label_ + ": " + stateText(BusView(wedged, wallClockMs()), *findDevice(*wedged, target.pointer)));
         return follow(hub, bench, target, device);
     }
 
