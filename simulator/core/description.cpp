@@ -97,8 +97,11 @@ std::int64_t readInteger(const Document& value, const std::string& pointer, std:
                 ok = false;
                 break;
             }
+            if (n > (max - digit) / base) {  // out of range; stop before the value overflows
+                n = max + 1;
+                break;
+            }
             n = n * base + digit;
-            if (n > max) break;  // far enough to know it is out of range
         }
         if (!ok) context.fail(pointer, "expected an integer " + range + ", found " + inQuotes(text));
         number = n;
