@@ -212,6 +212,83 @@ private:
     std::set<std::string, std::less<>> used_;
 };
 
+// Builds a document from the parser's events, keeping where reading stopped
+// when the text is not JSON (nlohmann's own builder forgets it for some
+// faults, such as a number too large).
+class DocumentBuilder {
+public:
+    Document take() { return std::move(root_); }
+    std::size_t failedAt() const { return failedAt_; }
+    const std::string& failure() const { return failure_; }
+
+    bool null() { return add(nullptr); }
+    bool boolean(bool value) { return add(value); }
+    bool number_integer(Document::number_integer_t value) { return add(value); }
+    bool number_unsigned(Document::number_unsigned_t value) { return add(value); }
+    bool number_float(Document::number_float_t value, const Document::string_t&) { return add(value); }
+    bool string(Document::string_t& value) { return add(std::move(value)); }
+    bool binary(Document::binary_t& value) { return add(Document::binary(std::move(value))); }
+    bool start_object(std::size_t) { return open(Document::object()); }
+    bool key(Document::string_t& key) {
+        key_ = std::move(key);
+        return true;
+    }
+    bool end_object() { return close(); }
+    bool start_array(std::size_t) { return open(Document::array()); }
+    bool end_array() { return close(); }
+
+    bool parse_error(std::size_t position, const std::string& token, const nlohmann::json::exception& error) {
+        // A number too large is reported at its end; point at its start.
+        const bool numberOverflow = dynamic_cast<const nlohmann::json::out_of_range*>(&error) != nullptr;
+        failedAt_ = numberOverflow && token.size() <= position ? position + 1 - token.size() : position;
+        failure_ = error.what();
+        // "[json.exception.parse_error.101] parse error at line 1, column 2: what" → "what"
+        if (const auto bracket = failure_.find("] "); bracket != std::string::npos) failure_.erase(0, bracket + 2);
+        if (failure_.rfind("parse error", 0) == 0) {
+            if (const auto colon = failure_.find(": "); colon != std::string::npos) failure_.erase(0, colon + 2);
+        }
+        return false;
+    }
+
+private:
+    // Places a value in the open container, or as the whole document; only
+    // the innermost open container is ever added to, so the pointers to the
+    // open containers stay valid.
+    Document* place(Document&& value) {
+        if (open_.empty()) {
+            root_ = std::move(value);
+            return &root_;
+        }
+        Document& parent = *open_.back();
+        if (parent.is_array()) {
+            parent.push_back(std::move(value));
+            return &parent.back();
+        }
+        Document& slot = parent[key_];
+        slot = std::move(value);
+        return &slot;
+    }
+
+    bool add(Document&& value) {
+        place(std::move(value));
+        return true;
+    }
+    bool open(Document&& container) {
+        open_.push_back(place(std::move(container)));
+        return true;
+    }
+    bool close() {
+        open_.pop_back();
+        return true;
+    }
+
+    Document root_;
+    std::vector<Document*> open_;
+    std::string key_;
+    std::size_t failedAt_ = 0;
+    std::string failure_;
+};
+
 class BenchReader {
 public:
     explicit BenchReader(const std::string& label) : context_(label) {}
@@ -546,25 +623,18 @@ private:
 }  // namespace
 
 Document parseDocument(std::string_view text, const std::string& label) {
-    try {
-        return Document::parse(text);
-    } catch (const nlohmann::json::parse_error& error) {
-        // Line and column of the byte at which parsing stopped.
-        const std::size_t end = std::min<std::size_t>(error.byte == 0 ? 0 : error.byte - 1, text.size());
-        std::size_t line = 1;
-        std::size_t column = 1;
-        for (std::size_t i = 0; i < end; ++i) {
-            if (text[i] == '\n') ++line, column = 1;
-            else ++column;
-        }
-        std::string what = error.what();
-        if (const auto at = what.find("column "); at != std::string::npos) {
-            if (const auto colon = what.find(": ", at); colon != std::string::npos) what = what.substr(colon + 2);
-        } else if (const auto colon = what.find("parse error: "); colon != std::string::npos) {
-            what = what.substr(colon + 13);
-        }
-        throw DescriptionError(label + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " + what);
+    DocumentBuilder builder;
+    if (Document::sax_parse(text.begin(), text.end(), &builder)) return builder.take();
+    // Line and column of the character at which reading stopped.
+    const std::size_t end = std::min(builder.failedAt() == 0 ? 0 : builder.failedAt() - 1, text.size());
+    std::size_t line = 1;
+    std::size_t column = 1;
+    for (std::size_t i = 0; i < end; ++i) {
+        if (text[i] == '\n') ++line, column = 1;
+        else ++column;
     }
+    throw DescriptionError(label + ":" + std::to_string(line) + ":" + std::to_string(column) + ": " +
+                           builder.failure());
 }
 
 Bench buildBench(const Document& document, const std::string& label) { return BenchReader(label).read(document); }

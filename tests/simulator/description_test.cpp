@@ -111,6 +111,7 @@ TEST(Description, TextThatIsNotJsonIsReportedByLineAndColumn) {
     EXPECT_EQ(failure("{\n  \"controllers\": [\n    {\"number\": 0,}\n  ]\n}").substr(0, 16), "bench.json:3:18:");
     EXPECT_EQ(failure("").substr(0, 15), "bench.json:1:1:");
     EXPECT_EQ(failure("{\"controllers\": [\"\xff\"]}").substr(0, 16), "bench.json:1:19:");
+    EXPECT_EQ(failure("{\n\"controllers\": [-1e99999]}"), "bench.json:2:17: number overflow parsing '-1e99999'");
 }
 
 struct BadDescription {
