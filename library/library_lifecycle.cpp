@@ -4,15 +4,20 @@
 #include <mutex>
 
 #include "frame/locks.h"
+#include "platform/usb_stack.h"
 #include "portctl/port_switch.h"
 #include "recovery/monitor.h"
 #include "recovery/settings.h"
+#include "scan/controller_list.h"
+#include "scan/device_views.h"
 
 namespace vostrel {
 
 void libraryLoad() {
     std::memset(&settings(), 0, sizeof(AutoCheckSettings));
     createLocks();
+    ClearControllerList();
+    resetDeviceViews();
     loadSettings();  // also turns a stored interval or off time of 0 into the defaults
     if (settings().enabled) startMonitor(StartDelay::Yes);
 }
@@ -22,6 +27,8 @@ void libraryUnload() {
     {
         std::lock_guard lock(generalLock());
         saveSettings();
+        ClearControllerList();
+        platform::releaseUsbStack();
     }
     deleteLocks();
     releaseVendorLibrary();

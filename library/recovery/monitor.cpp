@@ -1,10 +1,90 @@
 #include "recovery/monitor.h"
 
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+#include "frame/locks.h"
+#include "platform/clock.h"
+#include "portctl/port_switch.h"
+#include "recovery/monitor_pass.h"
+#include "recovery/settings.h"
+
 namespace vostrel {
+namespace {
 
-// The monitor thread is not built yet: there is never a thread to start or stop.
-bool startMonitor(StartDelay) { return false; }
+struct MonitorThread {
+    std::thread thread;
+    // Raised to ask the thread to end; each thread has its own.
+    std::shared_ptr<platform::Signal> stop;
+};
 
-bool stopMonitor(ClearEnabled) { return false; }
+// Reached through a pointer so that it outlives the process's static
+// destruction: the unload steps, which stop the thread, may run after it.
+struct MonitorState {
+    std::optional<MonitorThread> current;
+    platform::Clock* clock = &platform::realClock();
+};
+
+MonitorState& state() {
+    static MonitorState* const monitor = new MonitorState;
+    return *monitor;
+}
+
+void monitorThread(std::shared_ptr<platform::Signal> stop, StartDelay delay, platform::Clock* clock) {
+    if (delay == StartDelay::Yes && clock->wait(*stop, kStartDelay)) return;
+    MonitorTimes times{};
+    {
+        std::lock_guard lock(generalLock());
+        times = {settings().interval, settings().offTime};
+    }
+    {
+        std::lock_guard lock(generalLock());
+        bindVendorLibraryLocked();
+    }
+    // Each pass hands back a copy of the snapshot that is not used, but it
+    // needs a home, and 132 KB is too much for a thread's stack.
+    const auto snapshotArea = std::make_unique<DeviceInfoBlock>();
+    while (!clock->wait(*stop, kTickSleep)) {
+        std::lock_guard pass(passLock());
+        runMonitorPass(times, *snapshotArea, *stop);
+    }
+}
+
+void saveWithEnabled(std::optional<std::uint8_t> enabled) {
+    std::lock_guard lock(generalLock());
+    if (enabled) std::atomic_ref(settings().enabled).store(*enabled);
+    saveSettings();
+}
+
+}  // namespace
+
+bool startMonitor(StartDelay delay) {
+    MonitorState& monitor = state();
+    if (monitor.current) return false;
+    auto stop = std::make_shared<platform::Signal>();
+    try {
+        monitor.current = MonitorThread{std::thread(monitorThread, stop, delay, monitor.clock), stop};
+    } catch (const std::system_error&) {
+        return false;
+    }
+    saveWithEnabled(1);
+    return true;
+}
+
+bool stopMonitor(ClearEnabled clear) {
+    MonitorState& monitor = state();
+    if (!monitor.current) return false;
+    monitor.current->stop->raise();
+    monitor.current->thread.join();
+    monitor.current.reset();
+    saveWithEnabled(clear == ClearEnabled::Yes ? std::optional<std::uint8_t>(0) : std::nullopt);
+    return true;
+}
+
+void useMonitorClock(platform::Clock& clock) { state().clock = &clock; }
 
 }  // namespace vostrel

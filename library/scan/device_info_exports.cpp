@@ -1,22 +1,28 @@
-// Device information. This build has no USB stack to scan, so every scan
-// finds nothing: the block comes back empty and no port exists.
+// Device information for callers: a fresh scan into their block, kept as the
+// device-info cache, and one port of that cache.
 #include <cstring>
+#include <mutex>
 
+#include "frame/locks.h"
 #include "hub_api.h"
+#include "scan/device_views.h"
+
+using namespace vostrel;
 
 extern "C" {
 
-HUB_API std::int32_t HUB_CALL Hub_CleanupInfoList(void) { return 1; }
-
-HUB_API std::int32_t HUB_CALL Hub_GetDeviceInfo(vostrel::DeviceInfoBlock* block) {
+HUB_API std::int32_t HUB_CALL Hub_GetDeviceInfo(DeviceInfoBlock* block) {
     std::memset(block, 0, sizeof *block);
+    std::lock_guard lock(generalLock());
+    scanIntoBlock(*block);
+    std::memcpy(&deviceInfoCache(), block, sizeof *block);
     return 1;
 }
 
-HUB_API std::int32_t HUB_CALL Hub_GetDeviceInfo_Index_and_Port(vostrel::DeviceInfoRecord* record,
-                                                               std::int32_t, std::int32_t) {
-    std::memset(record, 0, sizeof *record);
-    return 0;
+HUB_API std::int32_t HUB_CALL Hub_GetDeviceInfo_Index_and_Port(DeviceInfoRecord* record, std::int32_t hubIndex,
+                                                               std::int32_t portIndex) {
+    std::lock_guard lock(generalLock());
+    return readViewPort(deviceInfoCache(), hubIndex, portIndex, *record, WithConfiguration::No);
 }
 
 }  // extern "C"

@@ -1,0 +1,97 @@
+// Fuzz target: any bytes as the settings file. Loading them, then every
+// watch-list operation, a monitor pass and the event line of every entry
+// must stay inside the 32 slots and the texts' arrays.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "frame/locks.h"
+#include "hub_api.h"
+#include "library_lifecycle.h"
+#include "platform/usb_stack.h"
+#include "recovery/event_log.h"
+#include "recovery/monitor_pass.h"
+#include "recovery/settings.h"
+
+namespace vostrel::fuzz {
+namespace {
+
+void check(bool condition) {
+    if (!condition) std::abort();
+}
+
+// The process works in a folder of its own for all inputs.
+void enterScratchFolder() {
+    static const bool entered = [] {
+        std::string folder = (std::filesystem::temp_directory_path() / "vostrel-settings-fuzz-XXXXXX").string();
+        check(::mkdtemp(folder.data()) != nullptr);
+        std::filesystem::current_path(folder);
+        return true;
+    }();
+    (void)entered;
+}
+
+void exerciseWatchList() {
+    DeviceInfoRecord record{};
+    int listed = 0;
+    for (auto more = Hub_GetAutoCheckDeviceInfo(&record); more; more = Hub_GetNextAutoCheckDeviceInfo(&record)) {
+        check(++listed <= kMaxWatchEntries);
+    }
+    for (int index = 0; index < 256; ++index) {
+        if (Hub_GetAutoCheckDeviceInfoIndex(&record, static_cast<std::uint8_t>(index))) {
+            check(index < kMaxWatchEntries);
+            Hub_GetAutoCheckDeviceInfo_Index_and_Port(&record, record.hubIndex, record.portIndex);
+        }
+    }
+    if (Hub_GetAutoCheckDeviceInfoIndex(&record, 0)) {
+        check(Hub_DeleteAutoCheckDeviceInfo(&record) == 1);
+        Hub_SetAutoCheckDeviceInfo(&record);
+    }
+}
+
+void exerciseMonitor() {
+    const auto area = std::make_unique<DeviceInfoBlock>();
+    const platform::Signal stop;
+    std::lock_guard pass(passLock());
+    std::uint8_t interval = 0;
+    std::uint8_t offTime = 0;
+    Hub_GetAutoCheckTimeInfo(&interval, &offTime);
+    runMonitorPass({interval, offTime}, *area, stop);
+    std::lock_guard general(generalLock());
+    check(settings().count <= kMaxWatchEntries);
+    for (int i = 0; i < settings().count; ++i) {
+        const std::string line = formatEventLine(settings().entries[i], NoDevice, {2026, 1, 2, 3, 4, 5});
+        check(line.size() <= kMaxEventLineBytes && line.ends_with("\r\n"));
+    }
+}
+
+}  // namespace
+}  // namespace vostrel::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace vostrel;
+    fuzz::enterScratchFolder();
+    static const auto noBus = platform::makeEmptyUsbStack();
+    platform::useUsbStack(noBus.get());
+    {
+        std::ofstream file(kSettingsFileName, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        // Starting the monitor thread at load adds nothing here but time.
+        if (size > 2) {
+            file.seekp(2);
+            file.put('\0');
+        }
+    }
+    libraryLoad();
+    fuzz::exerciseWatchList();
+    fuzz::exerciseMonitor();
+    libraryUnload();
+    fuzz::check(std::filesystem::file_size(kSettingsFileName) == sizeof(AutoCheckSettings));
+    return 0;
+}

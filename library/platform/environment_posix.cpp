@@ -1,0 +1,13 @@
+#include "platform/environment.h"
+
+#include <cstdlib>
+
+namespace vostrel::platform {
+
+std::optional<std::string> environmentVariable(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr) return std::nullopt;
+    return std::string(value);
+}
+
+}  // namespace vostrel::platform

@@ -1,0 +1,14 @@
+#include "platform/local_time.h"
+
+#include <ctime>
+
+namespace vostrel::platform {
+
+LocalTime currentLocalTime() {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    ::localtime_r(&now, &parts);
+    return {parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour, parts.tm_min, parts.tm_sec};
+}
+
+}  // namespace vostrel::platform

@@ -1,0 +1,24 @@
+// One pass of the monitor: the recovery rule applied to the watch list.
+#pragma once
+
+#include <cstdint>
+
+#include "frame/records.h"
+#include "platform/clock.h"
+
+namespace vostrel {
+
+// The times a monitor thread copied from the settings when it started.
+struct MonitorTimes {
+    std::uint8_t interval;  // ticks between two checks of one entry
+    std::uint8_t offTime;   // a failed port stays off offTime + 1 ticks
+};
+
+// Rebuilds the monitor snapshot (into `snapshotArea`, a working area the
+// caller owns) and visits every watched entry once: counts its ticks, runs
+// its check when due, logs and switches off a failed port and switches it
+// on again when its countdown ends. A raised `stop` ends the pass between
+// two entries. The caller holds the pass lock and not the general lock.
+void runMonitorPass(const MonitorTimes& times, DeviceInfoBlock& snapshotArea, const platform::Signal& stop);
+
+}  // namespace vostrel

@@ -1,0 +1,19 @@
+// The host controllers already scanned in the current scan, by driver key
+// name, so that a controller reached both by number and through the
+// interface list is scanned once. Library-wide state under the general lock.
+#pragma once
+
+#include <string>
+
+namespace vostrel {
+
+// True when `key` is in the list (exact comparison of the UTF-16 units).
+bool controllerListed(const std::u16string& key);
+
+// Appends `key` at the tail.
+void appendController(std::u16string key);
+
+// Empties the list.
+void ClearControllerList();
+
+}  // namespace vostrel

@@ -1,0 +1,26 @@
+// The library's two views of the bus, each a DeviceInfoBlock replaced whole
+// by a fresh scan: the device-info cache behind Hub_GetDeviceInfo and the
+// monitor snapshot. Library-wide state under the general lock.
+#pragma once
+
+#include "frame/records.h"
+#include "scan/block_merge.h"
+
+namespace vostrel {
+
+DeviceInfoBlock& deviceInfoCache();
+DeviceInfoBlock& monitorSnapshot();
+
+// Zeroes both views; part of the library's load steps.
+void resetDeviceViews();
+
+// Runs one scan in a working area of its own and merges it into `block`,
+// which the caller passes zeroed. The caller holds the general lock.
+void scanIntoBlock(DeviceInfoBlock& block);
+
+// Clears `record` and, when the hub and port indexes lie inside `view`,
+// fills it from that port and returns 1; else returns 0.
+int readViewPort(const DeviceInfoBlock& view, int hubIndex, int portIndex, DeviceInfoRecord& record,
+                 WithConfiguration with);
+
+}  // namespace vostrel

@@ -1,0 +1,25 @@
+#include "scan/monitor_view.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "frame/locks.h"
+#include "scan/device_views.h"
+
+namespace vostrel {
+
+std::int32_t BuildMonitorSnapshot(DeviceInfoBlock* out) {
+    std::lock_guard lock(generalLock());
+    DeviceInfoBlock& snapshot = monitorSnapshot();
+    std::memset(&snapshot, 0, sizeof snapshot);
+    scanIntoBlock(snapshot);
+    std::memcpy(out, &snapshot, sizeof snapshot);
+    return 1;
+}
+
+std::int32_t GetMonitorPortInfo(std::int32_t hubIndex, DeviceInfoRecord* record, std::int32_t portIndex) {
+    std::lock_guard lock(generalLock());
+    return readViewPort(monitorSnapshot(), hubIndex, portIndex, *record, WithConfiguration::Yes);
+}
+
+}  // namespace vostrel

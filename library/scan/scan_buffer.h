@@ -1,0 +1,44 @@
+// The working result of one topology scan: the hub identities met, joined by
+// serial number string, and the four downstream ports of every hub device of
+// the family, one table per product ID.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "frame/records.h"
+
+namespace vostrel {
+
+// A hub of the family shows as up to two hub devices with one serial number:
+// a SuperSpeed hub (0x5744) and a USB 2.0 hub (0x2744).
+inline constexpr std::uint16_t kFamilyVendorId = 0x0424;
+inline constexpr std::uint16_t kSuperSpeedHubProductId = 0x5744;
+inline constexpr std::uint16_t kUsb2HubProductId = 0x2744;
+
+inline bool isFamilyHub(std::uint16_t vendorId, std::uint16_t productId) {
+    return vendorId == kFamilyVendorId &&
+           (productId == kSuperSpeedHubProductId || productId == kUsb2HubProductId);
+}
+
+// About 280 KB: allocated per scan on the heap, zeroed.
+struct ScanBuffer {
+    std::uint8_t count5744;      // 0x5744 hub devices recorded, at most 32
+    std::uint8_t count2744;      // 0x2744 hub devices recorded, at most 32
+    std::uint8_t identityCount;  // distinct serial strings, at most 32
+    std::uint8_t reserved3;
+    char16_t serials[kMaxHubs][kTextUnits];  // serial string of identity k
+    // Identity k, port number n (1 to 4) is element 4 k + n - 1.
+    PortInfoRecord ports5744[kMaxHubs * kPortsPerHub];
+    PortInfoRecord ports2744[kMaxHubs * kPortsPerHub];
+};
+
+static_assert(offsetof(ScanBuffer, count5744) == 0);
+static_assert(offsetof(ScanBuffer, count2744) == 1);
+static_assert(offsetof(ScanBuffer, identityCount) == 2);
+static_assert(offsetof(ScanBuffer, serials) == 4);
+static_assert(offsetof(ScanBuffer, ports5744) == 4 + 32 * 512);
+static_assert(offsetof(ScanBuffer, ports2744) == 4 + 32 * 512 + 128 * 1052);
+static_assert(sizeof(ScanBuffer) == 4 + 32 * 512 + 2 * 128 * 1052);
+
+}  // namespace vostrel

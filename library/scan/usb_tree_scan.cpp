@@ -1,0 +1,138 @@
+#include "scan/usb_tree_scan.h"
+
+#include <algorithm>
+#include <new>
+#include <optional>
+#include <vector>
+
+#include "frame/text.h"
+#include "platform/usb_stack.h"
+#include "scan/controller_list.h"
+#include "scan/string_list.h"
+#include "scan/usb_queries.h"
+
+namespace vostrel {
+namespace {
+
+using namespace usb;
+
+// Room for an interface's device path: the longest path the system allows.
+constexpr std::uint32_t kInterfacePathUnits = 32768;
+
+const std::u16string kDevicePrefix = u"\\\\.\\";
+
+// Records the ports of a family hub device under the identity of `serial`.
+// Hub devices beyond 32 of one product ID, and serials beyond 32 distinct
+// ones, are left out: the tables have no room for them.
+void recordFamilyHub(ScanBuffer& buffer, const UsbDevice& hub, std::uint16_t productId,
+                     const std::u16string& serial) {
+    const bool superSpeed = productId == kSuperSpeedHubProductId;
+    std::uint8_t& count = superSpeed ? buffer.count5744 : buffer.count2744;
+    if (count >= kMaxHubs) return;
+    int k = FindHubIdentity(buffer, serial);
+    if (k < 0) {
+        if (buffer.identityCount >= kMaxHubs) return;
+        k = buffer.identityCount++;
+        copyText(buffer.serials[k], serial.c_str());
+    }
+    PortInfoRecord* table = superSpeed ? buffer.ports5744 : buffer.ports2744;
+    for (std::uint32_t port = 1; port <= kPortsPerHub; ++port) {
+        // A hub met again under the same serial replaces the earlier one's
+        // records whole, also where its query fails.
+        PortInfoRecord& record = table[k * kPortsPerHub + (port - 1)];
+        record = PortInfoRecord{};
+        QueryPortRecord(hub, port, record);
+    }
+    ++count;
+}
+
+// The serial number string of a family hub on a port, up to its first NUL;
+// empty when the device names none or it could not be read.
+std::u16string familyHubSerial(const USB_DEVICE_DESCRIPTOR& device, const std::optional<StringList>& strings) {
+    if (!isFamilyHub(device.idVendor, device.idProduct) || !strings || device.iSerialNumber == 0) return {};
+    const StringEntry* entry = findString(*strings, device.iSerialNumber);
+    if (entry == nullptr) return {};
+    return entry->units.substr(0, entry->units.find(u'\0'));
+}
+
+}  // namespace
+
+void ScanUsbTree(ScanBuffer& buffer) {
+    ClearControllerList();
+    platform::UsbStack& stack = platform::usbStack();
+    try {
+        for (int n = 9; n >= 0; --n) {
+            const UsbDevice controller(stack, kDevicePrefix + u"HCD" + static_cast<char16_t>(u'0' + n));
+            if (controller.isOpen()) ScanHostController(controller, buffer);
+        }
+        std::vector<char16_t> path(kInterfacePathUnits);
+        for (std::uint32_t index = 0; index < kMaxControllerInterfaces; ++index) {
+            std::fill(path.begin(), path.end(), u'\0');
+            if (stack.hostControllerInterface(index, path.data(), kInterfacePathUnits) != 1) break;
+            path.back() = u'\0';
+            const UsbDevice controller(stack, std::u16string(path.data()));
+            if (controller.isOpen()) ScanHostController(controller, buffer);
+        }
+    } catch (const std::bad_alloc&) {
+        // Out of memory: the scan ends with what it has found.
+    }
+}
+
+void ScanHostController(const UsbDevice& controller, ScanBuffer& buffer) {
+    auto key = QueryControllerKey(controller);
+    if (!key || controllerListed(*key)) return;
+    appendController(std::move(*key));
+    if (const auto rootHub = QueryRootHubName(controller)) {
+        ScanWalk walk{controller.stack(), buffer};
+        ScanHub(walk, *rootHub, nullptr, nullptr, 0);
+    }
+}
+
+bool ScanHub(ScanWalk& walk, const std::u16string& hubName, const USB_NODE_CONNECTION_INFORMATION_EX* parent,
+             const std::u16string* serial, int depth) {
+    if (walk.hubsLeft <= 0) return false;
+    --walk.hubsLeft;
+    const UsbDevice hub(walk.stack, kDevicePrefix + hubName);
+    if (!hub.isOpen()) return false;
+    USB_NODE_INFORMATION node{};
+    if (!hub.control(IOCTL_USB_GET_NODE_INFORMATION, &node, sizeof node, &node, sizeof node)) return false;
+
+    if (parent != nullptr && isFamilyHub(parent->DeviceDescriptor.idVendor, parent->DeviceDescriptor.idProduct)) {
+        recordFamilyHub(walk.buffer, hub, parent->DeviceDescriptor.idProduct, serial ? *serial : u"");
+    }
+    ScanHubPorts(walk, hub, node.u.HubInformation.HubDescriptor.bNumberOfPorts, depth);
+    return true;
+}
+
+void ScanHubPorts(ScanWalk& walk, const UsbDevice& hub, std::uint32_t portCount, int depth) {
+    for (std::uint32_t port = 1; port <= portCount; ++port) {
+        const auto connection = QueryConnection(hub, port);
+        if (!connection) continue;
+        const USB_DEVICE_DESCRIPTOR& device = connection->DeviceDescriptor;
+
+        std::optional<StringList> strings;
+        if (connection->ConnectionStatus == DeviceConnected) {
+            const auto configuration = ReadConfigurationDescriptor(hub, port);
+            if (configuration && DeviceHasStrings(device, configuration->bytes())) {
+                strings = CollectDeviceStrings(hub, port, device, configuration->bytes());
+            }
+        }
+        const std::u16string serial = familyHubSerial(device, strings);
+
+        if (connection->DeviceIsHub && depth < kMaxHubDepth) {
+            if (const auto name = QueryDownstreamHubName(hub, port)) {
+                ScanHub(walk, *name, &*connection, &serial, depth + 1);
+            }
+        }
+    }
+}
+
+int FindHubIdentity(const ScanBuffer& buffer, const std::u16string& serial) {
+    for (int k = 0; k < std::min<int>(buffer.identityCount, kMaxHubs); ++k) {
+        const std::u16string_view slot(buffer.serials[k], textLength(buffer.serials[k]));
+        if (slot == serial) return k;
+    }
+    return -1;
+}
+
+}  // namespace vostrel

@@ -1,0 +1,54 @@
+// One topology scan: every host controller, its root hub and every hub below
+// it, recording the four downstream ports of every hub device of the family.
+// Runs on the caller's thread and takes no lock; callers hold the general
+// lock, which keeps two scans from sharing the controller list.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/usb_ioctl.h"
+#include "scan/scan_buffer.h"
+#include "scan/usb_device.h"
+
+namespace vostrel {
+
+// Hubs nest at most five deep below a root hub on a real bus; the walk goes
+// a little further and then stops, so a stack that reports a hub below
+// itself cannot make it recurse without end.
+inline constexpr int kMaxHubDepth = 7;
+// A bus has at most 127 devices; hubs opened per host controller beyond
+// that are not scanned.
+inline constexpr int kMaxHubsPerController = 127;
+// Interface list members tried at most.
+inline constexpr std::uint32_t kMaxControllerInterfaces = 256;
+
+// Where one host controller's walk is.
+struct ScanWalk {
+    platform::UsbStack& stack;
+    ScanBuffer& buffer;
+    int hubsLeft = kMaxHubsPerController;
+};
+
+// Scans the whole tree into `buffer`, which the caller passes zeroed.
+void ScanUsbTree(ScanBuffer& buffer);
+
+// Scans one opened host controller unless it was scanned already in this
+// scan.
+void ScanHostController(const UsbDevice& controller, ScanBuffer& buffer);
+
+// Scans the hub with symbolic name `hubName` at nesting depth `depth` (the
+// root hub is 0). `parent` is the connection information of the port the
+// hub hangs on and `serial` the serial string read there; both are absent
+// for a root hub. True when the hub opened and its node information was
+// read.
+bool ScanHub(ScanWalk& walk, const std::u16string& hubName, const usb::USB_NODE_CONNECTION_INFORMATION_EX* parent,
+             const std::u16string* serial, int depth);
+
+// Walks ports 1 to `portCount` of an opened hub, descending into hubs.
+void ScanHubPorts(ScanWalk& walk, const UsbDevice& hub, std::uint32_t portCount, int depth);
+
+// The identity whose serial string equals `serial`, or -1.
+int FindHubIdentity(const ScanBuffer& buffer, const std::u16string& serial);
+
+}  // namespace vostrel

@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <filesystem>
+#include <string>
+
+#include "loaded_library.h"
+#include "recovery/event_log.h"
+#include "scratch_dir.h"
+
+namespace {
+
+using namespace vostrel;
+using vostrel::test::readBytes;
+using vostrel::test::ScratchDir;
+using vostrel::test::setText;
+
+constexpr platform::LocalTime kAprilMorning{2017, 4, 5, 1, 7, 9};
+
+AutoCheckEntry watched(int hub, int port, std::uint16_t vid, std::uint16_t pid, std::u16string_view manufacturer,
+                       std::u16string_view product) {
+    AutoCheckEntry entry{};
+    entry.hubIndex = hub;
+    entry.portIndex = port;
+    entry.vendorId = vid;
+    entry.productId = pid;
+    setText(entry.manufacturer, manufacturer);
+    setText(entry.product, product);
+    return entry;
+}
+
+// Switches the process's locale for one test, as a program linking the
+// library might have done.
+class LocaleScope {
+public:
+    explicit LocaleScope(const char* name) : previous_(std::setlocale(LC_ALL, nullptr)) {
+        available_ = std::setlocale(LC_ALL, name) != nullptr;
+    }
+    ~LocaleScope() { std::setlocale(LC_ALL, previous_.c_str()); }
+    bool available() const { return available_; }
+
+private:
+    std::string previous_;
+    bool available_ = false;
+};
+
+TEST(EventLine, HasTheEightFieldsOfTheFormat) {
+    const AutoCheckEntry entry = watched(0, 2, 0x1A, 0xBEEF, u"Maker", u"Widget");
+    EXPECT_EQ(formatEventLine(entry, NoDevice, kAprilMorning),
+              "2017/04/05 01:07:09,3,0,3,0x001A,0xBEEF,Maker,Widget\r\n");
+    const AutoCheckEntry empty = watched(12, 0, 0x0424, 0x0001, u"", u"");
+    EXPECT_EQ(formatEventLine(empty, OtherDevice, {2026, 12, 31, 23, 59, 58}),
+              "2026/12/31 23:59:58,2,12,1,0x0424,0x0001,,\r\n");
+}
+
+TEST(EventLine, ControlCharactersInDeviceTextsCannotForgeLines) {
+    const AutoCheckEntry entry =
+        watched(0, 0, 1, 2, u"Evil\r\n2017/01/01 00:00:00,1,9,9,0x0000,0x0000,x", u"tab\there\x1b");
+    const std::string line = formatEventLine(entry, NoDevice, kAprilMorning);
+    EXPECT_EQ(line.find_first_of("\r\n"), line.size() - 2);
+    EXPECT_NE(line.find(",Evil  2017/01/01 "), std::string::npos);
+    EXPECT_NE(line.find(",tab here \r\n"), std::string::npos);
+}
+
+TEST(EventLine, TextsAreWrittenInTheCurrentLocale) {
+    const AutoCheckEntry entry = watched(0, 0, 1, 2, u"日本", u"\xD83D\xDE00 and \xDC00 alone");
+    {
+        LocaleScope locale("C");
+        EXPECT_NE(formatEventLine(entry, NoDevice, kAprilMorning).find(",??,? and ? alone\r\n"), std::string::npos);
+    }
+    LocaleScope locale("C.UTF-8");
+    if (!locale.available()) GTEST_SKIP() << "no C.UTF-8 locale";
+    EXPECT_NE(formatEventLine(entry, NoDevice, kAprilMorning)
+                  .find(",\xE6\x97\xA5\xE6\x9C\xAC,\xF0\x9F\x98\x80 and ? alone\r\n"),
+              std::string::npos);
+}
+
+TEST(EventLine, OverLongTextsAreShortenedWholeCharactersAtATime) {
+    std::u16string wide(255, u'あ');  // three bytes each in UTF-8
+    const AutoCheckEntry entry = watched(31, 3, 0xFFFF, 0xFFFF, wide, wide);
+    LocaleScope locale("C.UTF-8");
+    if (!locale.available()) GTEST_SKIP() << "no C.UTF-8 locale";
+    const std::string line = formatEventLine(entry, OtherDevice, kAprilMorning);
+    EXPECT_LE(line.size(), kMaxEventLineBytes);
+    ASSERT_GE(line.size(), 2u);
+    EXPECT_EQ(line.substr(line.size() - 2), "\r\n");
+    const std::size_t texts = line.find(",0xFFFF,0xFFFF,") + 15;
+    const std::size_t comma = line.find(',', texts);
+    ASSERT_NE(comma, std::string::npos);
+    // Both texts keep a fair share, and neither ends inside a character.
+    EXPECT_GT(comma - texts, 400u);
+    EXPECT_EQ((comma - texts) % 3, 0u);
+    EXPECT_EQ((line.size() - 2 - comma - 1) % 3, 0u);
+}
+
+TEST(EventLine, LongTextsOfOrdinaryLineLengthStayWhole) {
+    const std::u16string text(255, u'x');
+    const AutoCheckEntry entry = watched(0, 0, 1, 2, text, text);
+    const std::string line = formatEventLine(entry, NoDevice, kAprilMorning);
+    EXPECT_NE(line.find("," + std::string(255, 'x') + "," + std::string(255, 'x') + "\r\n"), std::string::npos);
+}
+
+TEST(EventLog, FirstEventCreatesTheFileLaterOnesAppend) {
+    ScratchDir dir;
+    const AutoCheckEntry entry = watched(0, 1, 0x1234, 0x5678, u"M", u"P");
+    ASSERT_TRUE(writeEventLine(entry, NotConfigured));
+    ASSERT_TRUE(writeEventLine(entry, OtherDevice));
+    const auto bytes = readBytes(kEventLogFileName);
+    const std::string log(bytes.begin(), bytes.end());
+    ASSERT_EQ(log.size(), 2 * std::string("2017/04/05 01:07:09,1,0,2,0x1234,0x5678,M,P\r\n").size());
+    EXPECT_NE(log.find(",1,0,2,0x1234,0x5678,M,P\r\n"), std::string::npos);
+    EXPECT_LT(log.find(",1,0,2,"), log.find(",2,0,2,"));
+}
+
+TEST(EventLog, ALogThatCannotBeOpenedIsReportedAndLeftAlone) {
+    ScratchDir dir;
+    std::filesystem::create_directory(kEventLogFileName);
+    EXPECT_FALSE(writeEventLine(watched(0, 0, 1, 2, u"", u""), NoDevice));
+    EXPECT_TRUE(std::filesystem::is_directory(kEventLogFileName));
+}
+
+}  // namespace

@@ -1,0 +1,49 @@
+// A loaded library whose scans walk a test double of the USB stack.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "frame/records.h"
+#include "hub_api.h"
+#include "loaded_library.h"
+#include "platform/usb_stack.h"
+#include "scan/scan_buffer.h"
+#include "scan/usb_tree_scan.h"
+#include "usb_stack_double.h"
+
+namespace vostrel::test {
+
+class ScanTest : public LoadedLibrary {
+protected:
+    void SetUp() override {
+        LoadedLibrary::SetUp();
+        platform::useUsbStack(&stack_);
+    }
+    void TearDown() override {
+        // Every handle the scan opened is closed again, and only once.
+        EXPECT_EQ(stack_.openHandles(), 0u);
+        EXPECT_EQ(stack_.badCloses(), 0u);
+        platform::useUsbStack(nullptr);
+        LoadedLibrary::TearDown();
+    }
+
+    std::unique_ptr<ScanBuffer> scan() {
+        auto buffer = std::make_unique<ScanBuffer>();
+        ScanUsbTree(*buffer);
+        return buffer;
+    }
+
+    std::unique_ptr<DeviceInfoBlock> deviceInfo() {
+        auto block = std::make_unique<DeviceInfoBlock>();
+        EXPECT_EQ(Hub_GetDeviceInfo(block.get()), 1);
+        return block;
+    }
+
+    UsbStackDouble stack_;
+};
+
+inline std::u16string textOf(const char16_t (&field)[kTextUnits]) { return std::u16string(field); }
+
+}  // namespace vostrel::test

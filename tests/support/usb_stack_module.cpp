@@ -1,0 +1,42 @@
+// A USB-stack module for tests: the four UsbStack_ functions over a test
+// double with a fixed bus. Built a second time without UsbStack_Close, as a
+// module that lacks a function.
+#include <cstdint>
+
+#include "usb_stack_double.h"
+
+namespace {
+
+// Never destroyed: the hub library may still call in after this module's
+// C++ statics would have been torn down at process exit.
+vostrel::test::UsbStackDouble& stack() {
+    static auto* const instance = [] {
+        auto* double_ = new vostrel::test::UsbStackDouble;
+        vostrel::test::buildModuleTopology(*double_);
+        return double_;
+    }();
+    return *instance;
+}
+
+}  // namespace
+
+#define MODULE_API extern "C" __attribute__((visibility("default")))
+
+MODULE_API void* UsbStack_Open(const std::uint16_t* path) {
+    return stack().open(reinterpret_cast<const char16_t*>(path));
+}
+
+MODULE_API std::int32_t UsbStack_DeviceIoControl(void* handle, std::uint32_t code, const void* in,
+                                                 std::uint32_t inSize, void* out, std::uint32_t outSize,
+                                                 std::uint32_t* bytesReturned) {
+    return stack().deviceIoControl(handle, code, in, inSize, out, outSize, bytesReturned) ? 1 : 0;
+}
+
+#ifndef WITHOUT_CLOSE
+MODULE_API void UsbStack_Close(void* handle) { stack().close(handle); }
+#endif
+
+MODULE_API std::int32_t UsbStack_HostControllerInterface(std::uint32_t index, std::uint16_t* path,
+                                                         std::uint32_t capacity) {
+    return stack().hostControllerInterface(index, reinterpret_cast<char16_t*>(path), capacity);
+}
