@@ -147,6 +147,10 @@ public:
         label_ = device.label();
         place_ = "hub " + std::to_string(target.hub) + " port " + std::to_string(target.port);
 
+        // Loaded first, the stand-in is the libpt2lib.so the hub library binds,
+        // whatever its search would find (LD_LIBRARY_PATH comes first, and a
+        // sanitizer's dlopen does not search the hub library's folder).
+        const host::Library standIn(folder + "/libpt2lib.so");
         HubLibrary hub(folder);
         int result = watchAndWedge(hub, bench, target, device);
         hub.stop();

@@ -14,29 +14,30 @@ std::string programFolder();
 
 void setVariable(const char* name, const std::string& value);
 
-// A new empty folder that is the current directory while the object lives;
-// afterwards the previous current directory comes back and the folder goes.
+// A new empty folder that is the current directory from now on. Removing
+// it (at the latest when the object goes) leaves the program in it, so that
+// whatever the hub library writes there at the program's end (its settings)
+// goes nowhere.
 class WorkFolder {
 public:
     WorkFolder();
-    ~WorkFolder();
+    ~WorkFolder() { remove(); }
     WorkFolder(const WorkFolder&) = delete;
     WorkFolder& operator=(const WorkFolder&) = delete;
 
     const std::string& path() const { return path_; }
+    void remove();
 
 private:
-    std::string previous_;
     std::string path_;
 };
 
-// A shared library loaded for the life of the object.
+// A shared library loaded for the rest of the program: the hub library runs
+// its unload steps only at the program's end, where its leftovers stay
+// reachable.
 class Library {
 public:
     explicit Library(const std::string& path);  // throws std::runtime_error
-    ~Library();
-    Library(const Library&) = delete;
-    Library& operator=(const Library&) = delete;
 
     // Throws std::runtime_error when the library lacks the name.
     template <typename Function>

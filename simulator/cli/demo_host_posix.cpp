@@ -19,16 +19,15 @@ std::string programFolder() {
 
 void setVariable(const char* name, const std::string& value) { ::setenv(name, value.c_str(), 1); }
 
-WorkFolder::WorkFolder() : previous_(std::filesystem::current_path().string()) {
+WorkFolder::WorkFolder() {
     std::string pattern = (std::filesystem::temp_directory_path() / "vostrel-demo-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot make a temporary folder");
     path_ = pattern;
     std::filesystem::current_path(path_);
 }
 
-WorkFolder::~WorkFolder() {
+void WorkFolder::remove() {
     std::error_code ignored;
-    std::filesystem::current_path(previous_, ignored);
     std::filesystem::remove_all(path_, ignored);
 }
 
@@ -38,8 +37,6 @@ Library::Library(const std::string& path) : path_(path), handle_(::dlopen(path.c
         throw std::runtime_error("cannot load " + path + ": " + (why != nullptr ? why : "unknown reason"));
     }
 }
-
-Library::~Library() { ::dlclose(handle_); }
 
 void* Library::symbol(const char* name) const {
     void* found = ::dlsym(handle_, name);

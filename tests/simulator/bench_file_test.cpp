@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "core/bench_edits.h"
@@ -113,29 +112,6 @@ TEST_F(BenchFileTest, AnEditKeepsTheRestOfTheFileAndIsSeenByOtherReaders) {
     const Document written = Document::parse(readText(path_));
     EXPECT_EQ(written["controllers"][0]["devices"][0]["devices"][1]["state"], "present");
     EXPECT_EQ(written["controllers"][0]["devices"][0]["serial"], "H");
-}
-
-TEST_F(BenchFileTest, ConcurrentWritersLoseNoChange) {
-    // Each writer, with its own handle on the file, counts up in one shared
-    // value: a lost update would leave the count short.
-    constexpr int kWriters = 4;
-    constexpr int kSteps = 25;
-    std::vector<std::thread> writers;
-    for (int w = 0; w < kWriters; ++w) {
-        writers.emplace_back([this] {
-            BenchFile file(path_);
-            for (int i = 0; i < kSteps; ++i) {
-                file.update([](Document& document, const BusView& view) {
-                    const Device& hub = named(view.bench(), "hub");
-                    const std::uint32_t count = hub.programmed ? hub.programmed->serial + 1 : 1;
-                    recordProgramming(document, hub, {0, count, 0});
-                });
-            }
-        });
-    }
-    for (std::thread& writer : writers) writer.join();
-    BenchFile file(path_);
-    EXPECT_EQ(named(*file.current(), "hub").programmed->serial, static_cast<std::uint32_t>(kWriters * kSteps));
 }
 
 TEST_F(BenchFileTest, PowerComingBackHealsWedgedDevicesBelowThePortOnly) {
