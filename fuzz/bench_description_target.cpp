@@ -2,10 +2,9 @@
 // text, reading it either builds a bench or says where it is wrong; a bench
 // written back reads as the same bench; and the simulated USB stack answers
 // every question about it within the buffers it is given.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <algorithm>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -34,7 +33,7 @@ void ask(const HubView& hub, const BusView& view, std::uint32_t code, std::uint3
     std::vector<std::uint8_t> in(inSize, 0);
     std::vector<std::uint8_t> out(outSize, 0xCC);
     USB_DESCRIPTOR_REQUEST request{port, {0, 0, value, index, 0xFFFF}};
-    std::memcpy(in.data(), &request, std::min(inSize, sizeof request));
+    std::copy_n(reinterpret_cast<const std::uint8_t*>(&request), std::min(inSize, sizeof request), in.begin());
     std::uint32_t returned = 0;
     if (answerHub(hub, view, code, in, out, returned) && returned > outSize) std::abort();
 }

@@ -114,6 +114,12 @@ TEST(Description, TextThatIsNotJsonIsReportedByLineAndColumn) {
     EXPECT_EQ(failure("{\n\"controllers\": [-1e99999]}"), "bench.json:2:17: number overflow parsing '-1e99999'");
 }
 
+TEST(Description, DeepNestingIsReadWithoutRecursion) {
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    EXPECT_EQ(failure(deep), "bench.json: at /: expected the bench (an object), found an array");
+    EXPECT_EQ(failure("{\"controllers\": " + deep + "}").substr(0, 27), "bench.json: at /controllers");
+}
+
 struct BadDescription {
     const char* name;
     std::string text;
