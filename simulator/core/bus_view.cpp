@@ -11,6 +11,12 @@ namespace {
 
 char16_t upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
 
+std::u16string upperCase(std::u16string_view name) {
+    std::u16string result(name);
+    for (char16_t& c : result) c = upper(c);
+    return result;
+}
+
 bool sameName(std::u16string_view a, std::u16string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return upper(x) == upper(y); });
@@ -38,6 +44,7 @@ BusView::BusView(std::shared_ptr<const Bench> bench, std::int64_t nowMs)
         place(controller.devices, nullptr, rootIndex, 0, controller.usb3 ? rootIndex : -1, controller.portCount);
     }
     numberFamilyHubs();
+    for (std::size_t i = 0; i < hubs_.size(); ++i) hubByName_.emplace(upperCase(hubs_[i].name), static_cast<int>(i));
 }
 
 void BusView::place(const std::vector<Device>& devices, const Device* parent, int usb2Hub, int usb2Offset, int ssHub,
@@ -184,11 +191,8 @@ const HubView* BusView::findHub(std::u16string_view path) const {
     if (path.size() <= kDevicePrefix.size() || !sameName(path.substr(0, kDevicePrefix.size()), kDevicePrefix)) {
         return nullptr;
     }
-    const std::u16string_view name = path.substr(kDevicePrefix.size());
-    for (const HubView& hub : hubs_) {
-        if (sameName(hub.name, name)) return &hub;
-    }
-    return nullptr;
+    const auto found = hubByName_.find(upperCase(path.substr(kDevicePrefix.size())));
+    return found == hubByName_.end() ? nullptr : &hubs_[found->second];
 }
 
 }  // namespace vostrel::sim

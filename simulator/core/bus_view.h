@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "core/bench.h"
@@ -77,6 +78,7 @@ private:
     std::vector<ControllerView> controllers_;
     std::vector<HubView> hubs_;
     std::vector<const Device*> familyHubs_;
+    std::unordered_map<std::u16string, int> hubByName_;  // ASCII letters in upper case
 };
 
 // Whether a connection shows a working, configured device.
