@@ -53,7 +53,7 @@ FileContents readFile(const std::string& path) {
     if (file.get() < 0) fail("read", path, errno);
     struct stat info {};
     if (::fstat(file.get(), &info) != 0) fail("read", path, errno);
-    if (!S_ISREG(info.st_mode)) fail("read", path, EINVAL);
+    if (!S_ISREG(info.st_mode)) throw std::runtime_error("cannot read " + path + ": not a file");
     if (static_cast<std::uint64_t>(info.st_size) > kMaxFileBytes) fail("read", path, EFBIG);
     FileContents contents;
     contents.stamp = stampFrom(info);

@@ -37,6 +37,8 @@ struct Refused {
 
 class StandIn {
 public:
+    // One line per hub the scan would number: "index location [id]", cut to
+    // the smallest buffer the hub library hands over.
     std::int32_t listHubs(char* buffer) {
         std::lock_guard lock(mutex_);
         if (buffer == nullptr) return 0;
