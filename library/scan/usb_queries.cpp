@@ -127,18 +127,21 @@ std::optional<ConfigurationDescriptor> ReadConfigurationDescriptor(const UsbDevi
     return ConfigurationDescriptor(std::move(area));
 }
 
+std::optional<StringList> ReadStringsOfWorkingDevice(const UsbDevice& hub, std::uint32_t port,
+                                                     const USB_NODE_CONNECTION_INFORMATION_EX& connection) {
+    if (connection.ConnectionStatus != DeviceConnected) return std::nullopt;
+    const auto configuration = ReadConfigurationDescriptor(hub, port);
+    if (!configuration || !DeviceHasStrings(connection.DeviceDescriptor, configuration->bytes())) {
+        return std::nullopt;
+    }
+    return CollectDeviceStrings(hub, port, connection.DeviceDescriptor, configuration->bytes());
+}
+
 bool QueryPortRecord(const UsbDevice& hub, std::uint32_t port, PortInfoRecord& record) {
     const auto connection = QueryConnection(hub, port);
     if (!connection) return false;
     const USB_DEVICE_DESCRIPTOR& device = connection->DeviceDescriptor;
-
-    std::optional<StringList> strings;
-    if (connection->ConnectionStatus == DeviceConnected) {
-        const auto configuration = ReadConfigurationDescriptor(hub, port);
-        if (configuration && DeviceHasStrings(device, configuration->bytes())) {
-            strings = CollectDeviceStrings(hub, port, device, configuration->bytes());
-        }
-    }
+    const std::optional<StringList> strings = ReadStringsOfWorkingDevice(hub, port, *connection);
 
     record.deviceClass = device.bDeviceClass;
     record.deviceSubClass = device.bDeviceSubClass;

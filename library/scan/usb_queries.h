@@ -13,6 +13,7 @@
 
 #include "frame/records.h"
 #include "platform/usb_ioctl.h"
+#include "scan/string_list.h"
 #include "scan/usb_device.h"
 
 namespace vostrel {
@@ -53,6 +54,11 @@ private:
 };
 
 std::optional<ConfigurationDescriptor> ReadConfigurationDescriptor(const UsbDevice& hub, std::uint32_t port);
+
+// The string list of the device on a port, read only for a working device
+// (DeviceConnected) whose descriptors name any string.
+std::optional<StringList> ReadStringsOfWorkingDevice(const UsbDevice& hub, std::uint32_t port,
+                                                     const usb::USB_NODE_CONNECTION_INFORMATION_EX& connection);
 
 // Fills `record`, which the caller passes zeroed, for one port of a family
 // hub: the device's identifiers, configuration value, speed and status, and

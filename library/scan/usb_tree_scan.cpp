@@ -109,14 +109,7 @@ void ScanHubPorts(ScanWalk& walk, const UsbDevice& hub, std::uint32_t portCount,
         const auto connection = QueryConnection(hub, port);
         if (!connection) continue;
         const USB_DEVICE_DESCRIPTOR& device = connection->DeviceDescriptor;
-
-        std::optional<StringList> strings;
-        if (connection->ConnectionStatus == DeviceConnected) {
-            const auto configuration = ReadConfigurationDescriptor(hub, port);
-            if (configuration && DeviceHasStrings(device, configuration->bytes())) {
-                strings = CollectDeviceStrings(hub, port, device, configuration->bytes());
-            }
-        }
+        const std::optional<StringList> strings = ReadStringsOfWorkingDevice(hub, port, *connection);
         const std::u16string serial = familyHubSerial(device, strings);
 
         if (connection->DeviceIsHub && depth < kMaxHubDepth) {
