@@ -34,7 +34,7 @@ struct LocalizedText {
     const std::u16string* in(std::uint16_t language) const;
 };
 
-struct InterfaceSpec {
+struct InterfaceEntry {
     std::uint8_t interfaceClass = 0xFF;
     std::uint8_t interfaceSubClass = 0;
     std::uint8_t interfaceProtocol = 0;
@@ -73,7 +73,7 @@ struct Device {
     std::optional<LocalizedText> product;
     std::optional<LocalizedText> serial;
     std::optional<LocalizedText> configurationText;
-    std::vector<InterfaceSpec> interfaces;
+    std::vector<InterfaceEntry> interfaces;
 
     State state = State::Present;
     std::uint32_t failStatus = 2;  // connection status while failed

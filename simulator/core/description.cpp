@@ -526,17 +526,17 @@ private:
         device.languages = seen;
         const bool anyText = device.manufacturer || device.product || device.serial || device.configurationText ||
                              std::any_of(device.interfaces.begin(), device.interfaces.end(),
-                                         [](const InterfaceSpec& spec) { return spec.text.has_value(); });
+                                         [](const InterfaceEntry& entry) { return entry.text.has_value(); });
         if (anyText && device.languages.empty()) device.languages.push_back(0x0409);
     }
 
     void readInterfaces(Fields& fields, Device& device, std::vector<std::uint16_t>& seen) {
         const Document* list = fields.get("interfaces");
         if (list == nullptr) {
-            InterfaceSpec spec;
-            if (device.isHub()) spec.interfaceClass = 9;
-            else if (device.deviceClass != 0 && device.deviceClass != 0xEF) spec.interfaceClass = device.deviceClass;
-            device.interfaces.push_back(spec);
+            InterfaceEntry entry;
+            if (device.isHub()) entry.interfaceClass = 9;
+            else if (device.deviceClass != 0 && device.deviceClass != 0xEF) entry.interfaceClass = device.deviceClass;
+            device.interfaces.push_back(entry);
             return;
         }
         if (!list->is_array() || list->empty() || list->size() > kMaxInterfaces) {
@@ -545,16 +545,16 @@ private:
         int pipes = 0;
         for (std::size_t i = 0; i < list->size(); ++i) {
             Fields item((*list)[i], fields.at("interfaces") + "/" + std::to_string(i), context_, "an interface");
-            InterfaceSpec spec;
-            spec.interfaceClass = static_cast<std::uint8_t>(item.integer("class", 0, 255).value_or(0xFF));
-            spec.interfaceSubClass = static_cast<std::uint8_t>(item.integer("subClass", 0, 255).value_or(0));
-            spec.interfaceProtocol = static_cast<std::uint8_t>(item.integer("protocol", 0, 255).value_or(0));
-            spec.endpoints = static_cast<std::uint8_t>(item.integer("endpoints", 0, 15).value_or(1));
-            spec.text = localized(item, "string", seen);
-            pipes += spec.endpoints;
+            InterfaceEntry entry;
+            entry.interfaceClass = static_cast<std::uint8_t>(item.integer("class", 0, 255).value_or(0xFF));
+            entry.interfaceSubClass = static_cast<std::uint8_t>(item.integer("subClass", 0, 255).value_or(0));
+            entry.interfaceProtocol = static_cast<std::uint8_t>(item.integer("protocol", 0, 255).value_or(0));
+            entry.endpoints = static_cast<std::uint8_t>(item.integer("endpoints", 0, 15).value_or(1));
+            entry.text = localized(item, "string", seen);
+            pipes += entry.endpoints;
             if (pipes > kMaxPipes) item.fail("endpoints", "a device has at most 30 endpoints in all");
             item.finish();
-            device.interfaces.push_back(std::move(spec));
+            device.interfaces.push_back(std::move(entry));
         }
     }
 

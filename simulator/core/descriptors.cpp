@@ -56,10 +56,10 @@ usb::USB_DEVICE_DESCRIPTOR deviceDescriptor(const Device& device, bool superSpee
 std::vector<usb::USB_ENDPOINT_DESCRIPTOR> endpointDescriptors(const Device& device, Speed speed) {
     std::vector<usb::USB_ENDPOINT_DESCRIPTOR> endpoints;
     int count = 0;
-    for (const InterfaceSpec& spec : device.interfaces) {
+    for (const InterfaceEntry& entry : device.interfaces) {
         const bool interrupt =
-            spec.interfaceClass == kHubClass || spec.interfaceClass == kHidClass || speed == Speed::Low;
-        for (int i = 0; i < spec.endpoints; ++i) {
+            entry.interfaceClass == kHubClass || entry.interfaceClass == kHidClass || speed == Speed::Low;
+        for (int i = 0; i < entry.endpoints; ++i) {
             ++count;
             usb::USB_ENDPOINT_DESCRIPTOR endpoint{};
             endpoint.bLength = sizeof endpoint;
@@ -94,18 +94,18 @@ std::vector<std::uint8_t> configurationDescriptor(const Device& device, Speed sp
 
     std::size_t next = 0;
     for (std::size_t i = 0; i < device.interfaces.size(); ++i) {
-        const InterfaceSpec& spec = device.interfaces[i];
+        const InterfaceEntry& entry = device.interfaces[i];
         usb::USB_INTERFACE_DESCRIPTOR interface{};
         interface.bLength = sizeof interface;
         interface.bDescriptorType = usb::USB_INTERFACE_DESCRIPTOR_TYPE;
         interface.bInterfaceNumber = static_cast<std::uint8_t>(i);
-        interface.bNumEndpoints = spec.endpoints;
-        interface.bInterfaceClass = spec.interfaceClass;
-        interface.bInterfaceSubClass = spec.interfaceSubClass;
-        interface.bInterfaceProtocol = spec.interfaceProtocol;
-        interface.iInterface = spec.text ? static_cast<std::uint8_t>(kFirstInterfaceIndex + i) : 0;
+        interface.bNumEndpoints = entry.endpoints;
+        interface.bInterfaceClass = entry.interfaceClass;
+        interface.bInterfaceSubClass = entry.interfaceSubClass;
+        interface.bInterfaceProtocol = entry.interfaceProtocol;
+        interface.iInterface = entry.text ? static_cast<std::uint8_t>(kFirstInterfaceIndex + i) : 0;
         append(bytes, interface);
-        for (int e = 0; e < spec.endpoints; ++e, ++next) {
+        for (int e = 0; e < entry.endpoints; ++e, ++next) {
             append(bytes, endpoints[next]);
             if (speed == Speed::Super) {
                 const std::uint8_t companion[6] = {6, kSuperSpeedCompanionType, 0, 0, 0, 0};

@@ -1,5 +1,5 @@
 // The byte images a simulated device hands out: device, configuration and
-// string descriptors, in the layouts of the USB specification.
+// string descriptors, in the layouts USB defines.
 #pragma once
 
 #include <cstdint>
