@@ -1,0 +1,87 @@
+// The bench as the host's USB stack sees it at one moment: host controllers,
+// and hub devices with numbered ports. A USB 3 hub is two hub devices (its
+// USB 2.0 side and, on a USB 3 port, its SuperSpeed side); a USB 3 root hub
+// has its SuperSpeed ports after its USB 2.0 ports (physical port p is port p
+// and port N + p). A port without power, and everything below it, is empty.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "core/bench.h"
+
+namespace vostrel::sim {
+
+struct PortView {
+    const Device* device = nullptr;  // null: nothing connected
+    bool superSpeedSide = false;     // the SuperSpeed hub device of a USB 3 hub
+    std::uint32_t status = 0;        // USB_CONNECTION_STATUS
+    std::uint8_t configurationValue = 0;
+    Speed speed = Speed::Low;
+    std::uint16_t address = 0;
+    int downstreamHub = -1;  // index of the working hub device attached here
+};
+
+struct HubView {
+    std::u16string name;
+    const Device* device = nullptr;  // null for a root hub
+    bool superSpeedSide = false;
+    bool legacyConnectionQuery = false;
+    std::vector<PortView> ports;  // port n at [n - 1]
+};
+
+struct ControllerView {
+    const Controller* controller = nullptr;
+    int rootHub = -1;
+};
+
+class BusView {
+public:
+    BusView(std::shared_ptr<const Bench> bench, std::int64_t nowMs);
+
+    const Bench& bench() const { return *bench_; }
+    std::int64_t now() const { return now_; }
+    const std::vector<ControllerView>& controllers() const { return controllers_; }
+    const std::vector<HubView>& hubs() const { return hubs_; }
+
+    // A name as the scan opens it: "\\.\HCD<n>", an interface path, or "\\.\"
+    // and a hub's name; ASCII letters in any case, as Windows takes them.
+    const ControllerView* findController(std::u16string_view path) const;
+    const HubView* findHub(std::u16string_view path) const;
+
+    // The family hubs in the order a scan numbers them: hub index k is [k].
+    const std::vector<const Device*>& familyHubs() const { return familyHubs_; }
+    // Hub index of a family hub, or -1 when the scan does not meet it.
+    int hubIndexOf(const Device& hub) const;
+    // The port a device shows on (its USB 2.0 side for a USB 3 hub), or null
+    // when it does not show: unplugged, or below a port without power or a
+    // hub that does not work.
+    const PortView* portOf(const Device& device) const;
+
+    // Wall-clock time at which the view goes stale (a flaky device wedges).
+    std::int64_t validUntil() const { return validUntil_; }
+
+private:
+    void place(const std::vector<Device>& devices, const Device* parent, int usb2Hub, int usb2Offset, int ssHub,
+               int ssOffset);
+    void numberFamilyHubs();
+    void walk(int hub, std::vector<std::u16string>& serials);
+
+    std::shared_ptr<const Bench> bench_;
+    std::int64_t now_;
+    std::int64_t validUntil_;
+    std::uint16_t nextAddress_ = 1;
+    std::vector<ControllerView> controllers_;
+    std::vector<HubView> hubs_;
+    std::vector<const Device*> familyHubs_;
+    std::unordered_map<std::u16string, int> hubByName_;  // ASCII letters in upper case
+};
+
+// Whether a connection shows a working, configured device.
+inline bool isWorking(const PortView& port) { return port.status == 1 && port.configurationValue != 0; }
+
+}  // namespace vostrel::sim
