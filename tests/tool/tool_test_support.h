@@ -4,6 +4,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QProcess>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -14,11 +16,24 @@
 namespace talvern::test {
 
 // A fresh current folder with the library loaded in it; the library is
-// unloaded (saving its settings there) before the folder goes.
+// unloaded (saving its settings there) before the folder goes. Given a bench
+// name, the simulator runs on a copy of the tests' bench of that name
+// (benches/NAME.json), "bench.json" in the folder.
 class LibrarySession {
 public:
-    LibrarySession() { vostrel::libraryLoad(); }
-    ~LibrarySession() { vostrel::libraryUnload(); }
+    explicit LibrarySession(const QString& bench = QString()) {
+        if (!bench.isNull()) {
+            const QString copy = QDir::current().filePath(QStringLiteral("bench.json"));
+            QFile::copy(QStringLiteral(TALVERN_TEST_BENCHES "/") + bench + QStringLiteral(".json"), copy);
+            QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+            qputenv("VOSTREL_SIM_BENCH", copy.toLocal8Bit());
+        }
+        vostrel::libraryLoad();
+    }
+    ~LibrarySession() {
+        vostrel::libraryUnload();
+        qunsetenv("VOSTREL_SIM_BENCH");
+    }
     LibrarySession(const LibrarySession&) = delete;
     LibrarySession& operator=(const LibrarySession&) = delete;
 
@@ -27,6 +42,17 @@ public:
 private:
     vostrel::test::ScratchDir dir_;
 };
+
+// Changes the simulated bench with the simulator's command line, e.g.
+// {"unplug", "widget"}; true when the command succeeded.
+inline bool simulate(const QStringList& arguments) {
+    QProcess simulator;
+    simulator.start(QStringLiteral(VOSTREL_SIM_PROGRAM),
+                    QStringList{QStringLiteral("--bench"), QDir::current().filePath(QStringLiteral("bench.json"))} +
+                        arguments);
+    return simulator.waitForFinished(60000) && simulator.exitStatus() == QProcess::NormalExit &&
+           simulator.exitCode() == 0;
+}
 
 // Runs `action` with the modal window that the next event loop shows (the
 // loop of the exec() that the caller is about to start). The window is

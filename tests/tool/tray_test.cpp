@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTreeWidget>
 
 #include "resources/menu_resources.h"
 #include "resources/resource_ids.h"
@@ -29,13 +30,27 @@ void clickWindow(QWidget& window) {
     QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, window.rect().center());
 }
 
+// A device-change source that the test fires by hand.
+class ManualChanges : public DeviceChangeSource {
+public:
+    void fire() { emit devicesChanged(); }
+};
+
+QString port1Label(CMyApplicationTrayWnd& tray) {
+    QTreeWidget* tree = tray.mainDialog().findChild<QTreeWidget*>("hubTree");
+    return tree->topLevelItemCount() == 0 ? QString() : tree->topLevelItem(0)->child(0)->text(0);
+}
+
+const QString kWidgetLabel = QStringLiteral("[Port1] Maker Widget - VID:0x04D8 PID:0x000A");
+const QString kEmptyLabel = QStringLiteral("[Port1] NoDeviceConnected");
+
 }  // namespace
 
 class TrayTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { session_.emplace(); }
+    void init() { session_.emplace(QStringLiteral("two-hubs")); }
     void cleanup() { session_.reset(); }
 
     void menuHoldsExitAndSetup() {
@@ -133,6 +148,47 @@ private slots:
         });
         runUntilDestroyed(tray);
         QVERIFY(shown);
+    }
+
+    void deviceChangesRefreshOnlyAnOpenMainWindow() {
+        auto changes = std::make_unique<ManualChanges>();
+        ManualChanges& source = *changes;
+        CMyApplicationTrayWnd tray(true, std::move(changes));
+        tray.OnCreate();
+        QVERIFY(simulate({"unplug", "widget"}));
+        source.fire();
+        QCOMPARE(port1Label(tray), QString());
+
+        QString opened;
+        QString refreshed;
+        onNextModal([&](QWidget*) {
+            opened = port1Label(tray);
+            if (!simulate({"plug", "widget"})) return;
+            source.fire();
+            refreshed = port1Label(tray);
+            tray.mainDialog().accept();
+        });
+        tray.OnTraySetup();
+        QCOMPARE(opened, kEmptyLabel);
+        QCOMPARE(refreshed, kWidgetLabel);
+    }
+
+    void anUnplugOnTheSimulatedBenchRefreshesTheTree() {
+        CMyApplicationTrayWnd tray(true, createDeviceChangeSource());
+        tray.OnCreate();
+        QString opened;
+        onNextModal([&](QWidget*) {
+            opened = port1Label(tray);
+            if (simulate({"unplug", "widget"})) {
+                // Waits for the simulator's file to be seen changing; the
+                // bound only ends a test that has failed.
+                QTRY_COMPARE_WITH_TIMEOUT(port1Label(tray), kEmptyLabel, 60000);
+            }
+            tray.mainDialog().accept();
+        });
+        tray.OnTraySetup();
+        QCOMPARE(opened, kWidgetLabel);
+        QCOMPARE(port1Label(tray), kEmptyLabel);
     }
 
 private:

@@ -219,6 +219,29 @@ private slots:
         QVERIFY(!QFile::exists("vostrel.dat"));
     }
 
+    void okRestartsAnEnabledMonitorWithTheNewTimes() {
+        QCOMPARE(Hub_StartAutoRecovery(), 1);
+        CAutoRecover dialog;
+        onNextModal([&](QWidget*) {
+            const Controls controls(dialog);
+            controls.interval->setText("7");
+            controls.offTime->setText("1");
+            controls.ok->click();
+        });
+        QCOMPARE(dialog.DoModal(), int(QDialog::Accepted));
+        QCOMPARE(storedTimes(), (std::array<int, 2>{7, 3}));
+        QCOMPARE(Hub_GetAutoRecoveryStatus(), 1);
+        // Only the stop and start save the times: the file holds the new ones.
+        QFile saved("vostrel.dat");
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray image = saved.readAll();
+        QCOMPARE(image.size(), 33672);
+        QCOMPARE(int(image[0]), 7);
+        QCOMPARE(int(image[1]), 3);
+        QCOMPARE(int(image[2]), 1);
+        QCOMPARE(Hub_StopAutoRecovery(), 1);
+    }
+
     void cancelAfterRemovalKeepsTheRemovalButNotTheTimes() {
         watch(0, 0, 1, 1, "A", "a");
         watch(0, 1, 2, 2, "B", "b");
