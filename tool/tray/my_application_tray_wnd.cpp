@@ -32,6 +32,7 @@ void CMyApplicationTrayWnd::OnCreate() {
         NotifyIcon(IconMessage::Add, &m_hIcon, &tip);
         return;
     }
+    // No notification area to live in: the main window is the program.
     QTimer::singleShot(0, this, [this] {
         OnTraySetup();
         DestroyWindow();
