@@ -1,0 +1,60 @@
+#include "log_viewer/usb_log.h"
+
+#include <QTreeWidget>
+
+#include "log_viewer/log_file.h"
+#include "record_format.h"
+#include "resources/layout_scale.h"
+#include "ui_usb_log.h"
+
+namespace talvern {
+
+CUSB_Log::CUSB_Log(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::CUSB_Log>()) {
+    ui->setupUi(this);
+    m_logList = ui->logList;
+}
+
+CUSB_Log::~CUSB_Log() = default;
+
+int CUSB_Log::DoModal() {
+    OnInitDialog();
+    return exec();
+}
+
+bool CUSB_Log::OnInitDialog() {
+    InitLogColumns();
+    LoadLogFile();
+    return true;
+}
+
+void CUSB_Log::InitLogColumns() {
+    struct Column {
+        const char* title;
+        int width;
+    };
+    static constexpr Column kColumns[] = {{"No", 30},  {"Date Time", 130}, {"HubIndex", 70},     {"Port", 50},
+                                          {"VID", 50}, {"PID", 50},        {"Device Name", 215}};
+    m_logList->clear();
+    m_logList->setColumnCount(std::size(kColumns));
+    QStringList titles;
+    for (const Column& column : kColumns) titles.append(QString::fromLatin1(column.title));
+    m_logList->setHeaderLabels(titles);
+    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
+        m_logList->setColumnWidth(i, scaledPixels(kColumns[i].width));
+    }
+}
+
+void CUSB_Log::LoadLogFile() {
+    const QStringList lines = readLogLines(logFilePath());
+    QList<QTreeWidgetItem*> rows;
+    rows.reserve(lines.size());
+    for (const QString& line : lines) {
+        // Field 1, the event code, is not shown.
+        const auto field = splitLogLine(line);
+        rows.append(new QTreeWidgetItem(QStringList{QString::number(rows.size() + 1), field[0], field[2], field[3],
+                                                    field[4], field[5], deviceName(field[6], field[7])}));
+    }
+    m_logList->addTopLevelItems(rows);
+}
+
+}  // namespace talvern

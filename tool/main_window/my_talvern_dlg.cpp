@@ -1,0 +1,233 @@
+#include "main_window/my_talvern_dlg.h"
+
+#include <QCursor>
+#include <QHeaderView>
+#include <QMenu>
+#include <QStyle>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cstring>
+
+#include "main_window/about_dlg.h"
+#include "message_box.h"
+#include "record_format.h"
+#include "resources/app_icon.h"
+#include "resources/menu_resources.h"
+#include "resources/resource_ids.h"
+#include "resources/texts.h"
+#include "ui_my_talvern_dlg.h"
+#include "watch_list/auto_recover.h"
+
+namespace talvern {
+namespace {
+
+// The masks live in header bytes 2 to 33 of the block, which the library
+// clears on every fill.
+constexpr std::size_t kMaskOffset = 1;  // within DeviceInfoBlock::reserved1, which starts at byte 1
+static_assert(offsetof(vostrel::DeviceInfoBlock, reserved1) + kMaskOffset == 2);
+static_assert(kMaskOffset + vostrel::kMaxHubs <= sizeof(vostrel::DeviceInfoBlock::reserved1));
+constexpr std::uint8_t kAllPortsPowered = 0x0F;
+
+// The library never reports more than 32 hubs; a larger count is not trusted.
+int hubsIn(const vostrel::DeviceInfoBlock& block) { return std::min<int>(block.hubCount, vostrel::kMaxHubs); }
+
+}  // namespace
+
+CMyTalvernDlg::CMyTalvernDlg(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::CMyTalvernDlg>()) {
+    ui->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint);
+    m_hIcon = applicationIcon();
+    m_hubTree = ui->hubTree;
+    // Labels are shown whole; a long one scrolls the tree sideways.
+    m_hubTree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+
+    connect(m_hubTree, &QWidget::customContextMenuRequested, this, &CMyTalvernDlg::OnTreeRightClick);
+    connect(ui->autoRecoveryListButton, &QPushButton::clicked, this, &CMyTalvernDlg::OnAutoRecoveryList);
+    connect(ui->enableAutoRecoveryCheck, &QCheckBox::clicked, this, &CMyTalvernDlg::OnEnableAutoRecovery);
+
+    // The desktop's own window menu cannot take items, so a right click on
+    // the window outside the tree opens the program's window menu.
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+        CreateSystemMenu()->exec(mapToGlobal(pos));
+    });
+}
+
+CMyTalvernDlg::~CMyTalvernDlg() = default;
+
+int CMyTalvernDlg::DoModal() {
+    m_open = true;
+    const int result = OnInitDialog() ? exec() : QDialog::Rejected;
+    m_open = false;
+    return result;
+}
+
+bool CMyTalvernDlg::OnInitDialog() {
+    setWindowIcon(m_hIcon);
+    ui->enableAutoRecoveryCheck->setChecked(Hub_GetAutoRecoveryStatus() != 0);
+
+    std::memset(&m_deviceInfo, 0, sizeof m_deviceInfo);
+    if (Hub_GetDeviceInfo(&m_deviceInfo) != 0) {
+        if (m_deviceInfo.hubCount > 0 && Hub_InitPt2lib() == 0) {
+            warningBox(this, vendorLibraryErrorCaption(), vendorLibraryErrorText(), QMessageBox::Ok);
+            emit exitRequested();
+            return false;
+        }
+        for (int hub = 0; hub < hubsIn(m_deviceInfo); ++hub) portMask(hub) = kAllPortsPowered;
+    }
+    RefreshHubTree();
+    return true;
+}
+
+void CMyTalvernDlg::RefreshHubTree() {
+    std::uint8_t masks[vostrel::kMaxHubs];
+    std::memcpy(masks, &m_deviceInfo.reserved1[kMaskOffset], sizeof masks);
+    std::memset(&m_deviceInfo, 0, sizeof m_deviceInfo);
+    if (Hub_GetDeviceInfo(&m_deviceInfo) == 0) return;
+    std::memcpy(&m_deviceInfo.reserved1[kMaskOffset], masks, sizeof masks);
+    FillHubTree(m_deviceInfo);
+}
+
+void CMyTalvernDlg::FillHubTree(const vostrel::DeviceInfoBlock& block) {
+    m_hubTree->clear();
+    for (int hub = 0; hub < hubsIn(block); ++hub) {
+        auto* hubItem = new QTreeWidgetItem(m_hubTree, QStringList{hubLabel(hub)});
+        hubItem->setData(0, Qt::UserRole, hub);
+        for (int port = 0; port < vostrel::kPortsPerHub; ++port) {
+            const vostrel::PortInfoRecord& record = block.port(hub, port);
+            // A device that is attached but not configured leaves the mask as it is.
+            if (record.connectionStatus == vostrel::NoDeviceConnected) {
+                portMask(hub) &= static_cast<std::uint8_t>(~(1u << port));
+            } else if (record.configurationValue != 0) {
+                portMask(hub) |= static_cast<std::uint8_t>(1u << port);
+            }
+            auto* portItem = new QTreeWidgetItem(hubItem, QStringList{portLabel(port, record)});
+            portItem->setData(0, Qt::UserRole, port);
+        }
+        hubItem->setExpanded(true);
+    }
+}
+
+std::uint8_t& CMyTalvernDlg::portMask(int hubIndex) { return m_deviceInfo.reserved1[kMaskOffset + hubIndex]; }
+
+std::uint8_t CMyTalvernDlg::PortMask(int hubIndex) const {
+    return m_deviceInfo.reserved1[kMaskOffset + hubIndex];
+}
+
+QTreeWidgetItem* CMyTalvernDlg::itemLabelAt(const QPoint& pos) const {
+    QTreeWidgetItem* item = m_hubTree->itemAt(pos);
+    if (item == nullptr) return nullptr;
+    // The item's cell starts right of its expand button; the label ends
+    // with its text and the margins around it.
+    const QRect cell = m_hubTree->visualItemRect(item);
+    const int margin = m_hubTree->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_hubTree) + 1;
+    const int labelWidth = m_hubTree->fontMetrics().horizontalAdvance(item->text(0)) + 2 * margin;
+    if (pos.x() < cell.left() || pos.x() >= cell.left() + labelWidth) return nullptr;
+    return item;
+}
+
+bool CMyTalvernDlg::resolveSelectedPort(int& hubIndex, int& portIndex) const {
+    const QList<QTreeWidgetItem*> selected = m_hubTree->selectedItems();
+    if (selected.isEmpty()) return false;
+    QTreeWidgetItem* parent = selected.front()->parent();
+    if (parent == nullptr) return false;
+    hubIndex = parent->data(0, Qt::UserRole).toInt();
+    portIndex = selected.front()->data(0, Qt::UserRole).toInt();
+    return hubIndex >= 0 && hubIndex < vostrel::kMaxHubs && portIndex >= 0 && portIndex < vostrel::kPortsPerHub;
+}
+
+std::unique_ptr<QMenu> CMyTalvernDlg::CreatePortMenu(const QPoint& pos) {
+    QTreeWidgetItem* item = itemLabelAt(pos);
+    if (item == nullptr) return nullptr;
+    m_hubTree->setCurrentItem(item);
+    int hub = 0;
+    int port = 0;
+    if (!resolveSelectedPort(hub, port)) return nullptr;
+
+    auto menu = loadMenu(IDR_MENU_ONOFF, this);
+    const bool powered = (PortMask(hub) & (1u << port)) != 0;
+    menuCommand(*menu, ID_PORT_ON)->setEnabled(!powered);
+    menuCommand(*menu, ID_PORT_OFF)->setEnabled(powered);
+
+    // Both queries answer from the library's last scan.
+    QAction* add = menuCommand(*menu, ID_ADD_AUTO_RECOVERY_LIST);
+    vostrel::DeviceInfoRecord record{};
+    if (Hub_GetAutoCheckDeviceInfo_Index_and_Port(&record, hub, port) != 0) {
+        add->setEnabled(false);
+    } else if (Hub_GetDeviceInfo_Index_and_Port(&record, hub, port) != 0) {
+        add->setEnabled(record.connectionStatus == vostrel::DeviceConnected);
+    }
+
+    connect(menu.get(), &QMenu::triggered, this, [this](QAction* action) { OnCommand(action->data().toInt()); });
+    return menu;
+}
+
+void CMyTalvernDlg::OnTreeRightClick(const QPoint& pos) {
+    if (auto menu = CreatePortMenu(pos)) menu->exec(QCursor::pos());
+}
+
+void CMyTalvernDlg::OnCommand(int id) {
+    switch (id) {
+        case ID_PORT_ON: OnPortOn(); break;
+        case ID_PORT_OFF: OnPortOff(); break;
+        case ID_ADD_AUTO_RECOVERY_LIST: OnAddAutoRecoveryList(); break;
+        default: break;
+    }
+}
+
+// The port commands change the mask before the library call, whatever its
+// result, and leave the tree alone: the labels follow at the next re-read.
+void CMyTalvernDlg::OnPortOn() {
+    int hub = 0;
+    int port = 0;
+    if (!resolveSelectedPort(hub, port)) return;
+    portMask(hub) |= static_cast<std::uint8_t>(1u << port);
+    Hub_SetHubPortStatus(hub, port, 1);
+}
+
+void CMyTalvernDlg::OnPortOff() {
+    int hub = 0;
+    int port = 0;
+    if (!resolveSelectedPort(hub, port)) return;
+    portMask(hub) &= static_cast<std::uint8_t>(~(1u << port));
+    Hub_SetHubPortStatus(hub, port, 0);
+}
+
+void CMyTalvernDlg::OnAddAutoRecoveryList() {
+    int hub = 0;
+    int port = 0;
+    if (!resolveSelectedPort(hub, port)) return;
+    vostrel::DeviceInfoRecord record{};
+    if (Hub_GetDeviceInfo_Index_and_Port(&record, hub, port) != 0) Hub_SetAutoCheckDeviceInfo(&record);
+}
+
+void CMyTalvernDlg::OnAutoRecoveryList() {
+    CAutoRecover dialog(this);
+    dialog.DoModal();
+}
+
+void CMyTalvernDlg::OnEnableAutoRecovery(bool checked) {
+    if (checked) {
+        Hub_StartAutoRecovery();
+    } else {
+        Hub_StopAutoRecovery();
+    }
+}
+
+std::unique_ptr<QMenu> CMyTalvernDlg::CreateSystemMenu() {
+    auto menu = std::make_unique<QMenu>(this);
+    QAction* about = menu->addAction(aboutMenuText());
+    about->setData(IDM_ABOUTBOX);
+    connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    return menu;
+}
+
+void CMyTalvernDlg::OnSysCommand(int id) {
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about(this);
+        about.exec();
+    }
+}
+
+}  // namespace talvern

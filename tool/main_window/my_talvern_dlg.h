@@ -1,0 +1,84 @@
+// The main window "RAV_Uvidaro 4Port": every hub of the family with its four
+// ports as a tree, the port commands, the watch-list dialog and the switch
+// of the auto-recovery monitor. It keeps its own copy of the library's
+// device-information block, with the program's port-power masks in bytes 2
+// to 33 of its header.
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <cstdint>
+#include <memory>
+
+#include "hub_api.h"
+
+class QMenu;
+class QPoint;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace Ui {
+class CMyTalvernDlg;
+}
+
+namespace talvern {
+
+class CMyTalvernDlg : public QDialog {
+    Q_OBJECT
+public:
+    explicit CMyTalvernDlg(QWidget* parent = nullptr);
+    ~CMyTalvernDlg() override;
+
+    // Opens the window and runs it modally. Returns at once, rejected, when
+    // the opening ends the program because the vendor library is missing.
+    int DoModal();
+
+    // True from the start of DoModal to its end.
+    bool IsOpen() const { return m_open; }
+
+    // Sets the check box from the monitor's state, binds the vendor library
+    // when there is a hub (false, once the user has been told, when that
+    // fails: the program must end), and fills the tree with fresh masks.
+    bool OnInitDialog();
+
+    // Reads the hubs again and rebuilds the tree; the masks are kept.
+    void RefreshHubTree();
+
+    // The port menu that a right click at `pos` (tree viewport coordinates)
+    // shows, with its items greyed and its commands connected; null where a
+    // right click shows no menu. Selects the item under `pos`.
+    std::unique_ptr<QMenu> CreatePortMenu(const QPoint& pos);
+
+    // The window menu with the about item.
+    std::unique_ptr<QMenu> CreateSystemMenu();
+    void OnSysCommand(int id);
+
+    // Bit p set: the program believes port index p of hub `hubIndex` is powered.
+    std::uint8_t PortMask(int hubIndex) const;
+
+signals:
+    // The vendor library could not be bound; the program must end.
+    void exitRequested();
+
+private:
+    void FillHubTree(const vostrel::DeviceInfoBlock& block);
+    std::uint8_t& portMask(int hubIndex);
+    QTreeWidgetItem* itemLabelAt(const QPoint& pos) const;
+    bool resolveSelectedPort(int& hubIndex, int& portIndex) const;
+
+    void OnTreeRightClick(const QPoint& pos);
+    void OnCommand(int id);
+    void OnPortOn();
+    void OnPortOff();
+    void OnAddAutoRecoveryList();
+    void OnAutoRecoveryList();
+    void OnEnableAutoRecovery(bool checked);
+
+    std::unique_ptr<Ui::CMyTalvernDlg> ui;
+    QIcon m_hIcon;
+    vostrel::DeviceInfoBlock m_deviceInfo{};
+    QTreeWidget* m_hubTree;
+    bool m_open = false;
+};
+
+}  // namespace talvern

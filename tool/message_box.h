@@ -1,0 +1,13 @@
+// The program's message boxes. Like its dialogs, they block only the window
+// that owns them: the notification-area icon and its menu stay usable.
+#pragma once
+
+#include <QMessageBox>
+
+namespace talvern {
+
+// Shows a warning with `buttons` over `owner` and returns the button chosen.
+QMessageBox::StandardButton warningBox(QWidget* owner, const QString& caption, const QString& text,
+                                       QMessageBox::StandardButtons buttons);
+
+}  // namespace talvern

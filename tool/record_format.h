@@ -1,0 +1,25 @@
+// How the program shows the fields of the library's records.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+#include "hub_api.h"
+
+namespace talvern {
+
+// A fixed UTF-16 text field up to its terminator; a field without one ends
+// at its last unit.
+QString recordText(const char16_t (&text)[vostrel::kTextUnits]);
+
+// "0x" and at least four upper-case hexadecimal digits ("0x%04X").
+QString hexId(std::uint32_t id);
+
+// Manufacturer and product joined by one blank ("%s %s").
+QString deviceName(const QString& manufacturer, const QString& product);
+
+// Tree labels of the main window; ports are shown numbered from 1.
+QString hubLabel(int hubIndex);
+QString portLabel(int portIndex, const vostrel::PortInfoRecord& port);
+
+}  // namespace talvern
