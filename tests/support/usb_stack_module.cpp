@@ -1,19 +1,17 @@
-// A USB-stack module for tests: the four UsbStack_ functions over a test
-// double with a fixed bus. Built a second time without UsbStack_Close, as a
-// module that lacks a function.
+// A USB-stack module for tests: the four UsbStack_ functions over the
+// double's fixed bus. Built a second time without UsbStack_Close.
 #include <cstdint>
 
 #include "usb_stack_double.h"
 
 namespace {
 
-// Never destroyed: the hub library may still call in after this module's
-// C++ statics would have been torn down at process exit.
+// Never destroyed: the hub library may still call in at process exit.
 vostrel::test::UsbStackDouble& stack() {
     static auto* const instance = [] {
-        auto* double_ = new vostrel::test::UsbStackDouble;
-        vostrel::test::buildModuleTopology(*double_);
-        return double_;
+        auto* created = new vostrel::test::UsbStackDouble;
+        vostrel::test::buildModuleTopology(*created);
+        return created;
     }();
     return *instance;
 }
