@@ -33,12 +33,7 @@ class Bus {
 public:
     explicit Bus(FuzzInput& in) : in_(in) {}
 
-    // Now and then a name from a small pool, so hubs meet themselves and
-    // each other.
-    std::u16string hubName() {
-        if (in_.below(4) == 1) return {u'P', static_cast<char16_t>(u'0' + in_.below(4))};
-        return unique(u'N', names_);
-    }
+    std::u16string hubName() { return pick(u'N', names_); }
 
     void describeHub(UsbHubDouble& hub, int depth) {
         hub.olderDriver = in_.below(8) == 1;
@@ -80,19 +75,12 @@ public:
 private:
     static constexpr std::uint16_t kLanguages[] = {0x0409, 0x0411, 0x0407, 0x0000};
 
-    // "<prefix>AA", "<prefix>BA", ...: a text of its own for each call.
-    static std::u16string unique(char16_t prefix, int& counter) {
+    // Now and then a text from a small pool, so hubs meet themselves and
+    // each other and identities are shared; else one of its own.
+    std::u16string pick(char16_t prefix, int& counter) {
+        if (in_.below(4) == 1) return {prefix, static_cast<char16_t>(u'0' + in_.below(4))};
         const int n = counter++;
         return {prefix, static_cast<char16_t>(u'A' + n % 26), static_cast<char16_t>(u'A' + n / 26 % 26)};
-    }
-
-    // Like hub names, serials are shared now and then.
-    std::u16string serial() {
-        switch (in_.below(4)) {
-        case 1: return {u'S', static_cast<char16_t>(u'0' + in_.below(4))};
-        case 2: return in_.text(130);
-        default: return unique(u'U', serials_);
-        }
     }
 
     // One value read per statement: argument evaluation order differs
@@ -109,7 +97,7 @@ private:
         device.languages(languages);
         if (!in_.flag()) device.manufacturer(in_.text(130));
         if (!in_.flag()) device.product(in_.text(130));
-        if (!in_.flag()) device.serial(serial());
+        if (!in_.flag()) device.serial(pick(u'S', serials_));
         if (in_.flag()) {
             device.descriptor.iManufacturer = in_.byte();
             device.descriptor.iProduct = in_.byte();
@@ -141,8 +129,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace vostrel;
     using fuzz::check;
     using fuzz::checkText;
-    static const bool locksReady = (createLocks(), true);
-    (void)locksReady;
+    [[maybe_unused]] static const bool locksReady = (createLocks(), true);
 
     fuzz::FuzzInput in(data, size);
     fuzz::Bus bus(in);

@@ -2,6 +2,7 @@
 // port of its cache, and the monitor's snapshot.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "scan/monitor_view.h"
@@ -43,14 +44,8 @@ TEST_F(DeviceInfo, BlockHoldsExactlyTheMergedPorts) {
     }
     hubs[2].device2744->ids(0x0424, 0x2745);
     hubs[2].plug(0, Side::SuperSpeed);
-    hubs[0]
-        .plug(0, Side::SuperSpeed)
-        .ids(0x0BC2, 0x2344, 0x0708)
-        .languages({0x0409, 0x0411})
-        .manufacturer(u"Seagull")
-        .string(1, 0x0411, u"シーガル")
-        .product(u"Portable Disk")
-        .serial(u"NA9X");
+    hubs[0].plug(0, Side::SuperSpeed).ids(0x0BC2, 0x2344, 0x0708).languages({0x0409, 0x0411}).serial(u"NA9X");
+    hubs[0].device(0, Side::SuperSpeed)->manufacturer(u"Seagull").string(1, 0x0411, u"シーガル").product(u"Portable Disk");
     hubs[0].plug(1, Side::SuperSpeed).product(u"Hidden");
     hubs[0].plug(1).ids(0x04D8, 0x000A).deviceClass(2, 1).speed(UsbFullSpeed).configured(0).product(u"Serial");
     hubs[0].plug(2, Side::SuperSpeed).ids(0, 0).status(DeviceFailedEnumeration).product(u"Never read");
@@ -73,11 +68,9 @@ TEST_F(DeviceInfo, BlockHoldsExactlyTheMergedPorts) {
         expected->ports[i].hubIndex = i / kPortsPerHub;
         expected->ports[i].portIndex = i % kPortsPerHub;
     }
-    for (std::size_t at = 0; at < sizeof *block; ++at) {
-        ASSERT_EQ(reinterpret_cast<unsigned char*>(block.get())[at],
-                  reinterpret_cast<unsigned char*>(expected.get())[at])
-            << "byte " << at;
-    }
+    const auto* got = reinterpret_cast<const unsigned char*>(block.get());
+    const auto* want = reinterpret_cast<const unsigned char*>(expected.get());
+    EXPECT_EQ(std::mismatch(got, got + sizeof *block, want).first - got, sizeof *block) << "first differing byte";
 }
 
 TEST_F(DeviceInfo, OnePortComesFromTheLastCallsCacheWithoutItsConfigurationValue) {

@@ -29,7 +29,7 @@ protected:
     UsbHubDouble& root_;
 };
 
-TEST_F(QueryTest, NameLengthsAtOrBelowTheFixedPartOrAbsurdlyLargeGiveNoName) {
+TEST_F(QueryTest, NameAnswersOfImpossibleLengthOrSizeGiveNoName) {
     root_.plugHub(1, u"HUB");
     // The fixed part is 6 bytes, 10 with the port in front.
     for (const auto& [length, withPort] :
@@ -42,33 +42,30 @@ TEST_F(QueryTest, NameLengthsAtOrBelowTheFixedPartOrAbsurdlyLargeGiveNoName) {
         EXPECT_EQ(QueryRootHubName(controller()), std::nullopt) << length;
         EXPECT_EQ(QueryDownstreamHubName(hub(), 1), std::nullopt) << length;
     }
+    stack_.faults = {[](const IoctlCall& call, IoctlAnswer& answer) { answer.bytesReturned = call.outSize + 1; }};
+    EXPECT_EQ(QueryControllerKey(controller()), std::nullopt);  // more bytes returned than there was room for
 }
 
-TEST_F(QueryTest, NameAnswersAreReadOnlyWithinTheirRoom) {
+TEST_F(QueryTest, NameWithoutTerminatorStopsAtTheEndOfItsArea) {
     root_.plugHub(1, u"HUB");
     stack_.addFault([](const IoctlCall& call, IoctlAnswer& answer) {
-        if (call.code == IOCTL_USB_GET_NODE_CONNECTION_NAME && call.outSize > 10) {
-            answer.out[answer.out.size() - 2] = 'Z';  // the NUL becomes a character
-        }
-        if (call.code == IOCTL_GET_HCD_DRIVERKEY_NAME) answer.bytesReturned = call.outSize + 1;
+        if (call.outSize > 10) answer.out[answer.out.size() - 2] = 'Z';  // the NUL becomes a character
     });
     EXPECT_EQ(QueryDownstreamHubName(hub(), 1), u"HUBZ");
-    EXPECT_EQ(QueryControllerKey(controller()), std::nullopt);
 }
 
 TEST_F(QueryTest, OlderHubDriverGivesSpeedZeroForLowSpeedAndOneForAnyOther) {
     root_.olderDriver = true;
-    root_.plug(1).speed(UsbLowSpeed).ids(0xAAAA, 0xBBBB);
+    root_.plug(1).speed(UsbLowSpeed).ids(0xAAAA, 0xBBBB).configured(2);
     root_.plug(2).speed(UsbSuperSpeed).status(DeviceNotEnoughPower);
-    const auto low = QueryConnection(hub(), 1);
-    ASSERT_TRUE(low);
-    // Packed fields are compared by value (unary +): no reference may bind
-    // to a misaligned member.
-    EXPECT_EQ(+low->Speed, 0);
-    EXPECT_EQ(+low->DeviceDescriptor.idVendor, 0xAAAA);
-    EXPECT_EQ(+low->ConnectionStatus, DeviceConnected);
-    EXPECT_EQ(+QueryConnection(hub(), 2)->Speed, 1);
-    EXPECT_EQ(+QueryConnection(hub(), 2)->ConnectionStatus, DeviceNotEnoughPower);
+    PortInfoRecord low{};
+    PortInfoRecord other{};
+    ASSERT_TRUE(QueryPortRecord(hub(), 1, low) && QueryPortRecord(hub(), 2, other));
+    EXPECT_EQ(low.speed, 0);
+    EXPECT_EQ(low.vendorId, 0xAAAA);
+    EXPECT_EQ(low.configurationValue, 2);
+    EXPECT_EQ(other.speed, 1);
+    EXPECT_EQ(other.connectionStatus, DeviceNotEnoughPower);
 }
 
 TEST_F(QueryTest, ConfigurationDescriptorFailingAnyCheckIsAbsent) {
@@ -128,14 +125,10 @@ TEST(DeviceHasStrings, WalksTheConfigurationUntilTheFirstMalformedDescriptor) {
     EXPECT_TRUE(DeviceHasStrings(none, UsbDeviceDouble::configurationWith(3, 0)));
     EXPECT_TRUE(DeviceHasStrings(none, with({7, 5, 0x81, 3, 8, 0, 10, 4, 0x24, 1, 2, 9, 4, 0, 0, 1, 3, 0, 0, 7})));
     EXPECT_TRUE(DeviceHasStrings(none, with({11, 4, 0, 0, 1, 3, 0, 0, 7, 0, 0})));
-    EXPECT_FALSE(DeviceHasStrings(none, UsbDeviceDouble::configurationWith(0, 0)));
     EXPECT_FALSE(DeviceHasStrings(none, with({0, 4, 0, 9, 4, 0, 0, 1, 3, 0, 0, 7})));  // zero length
     EXPECT_FALSE(DeviceHasStrings(none, with({10, 4, 0, 0, 1, 3, 0, 0, 7, 0})));       // interface of 10
     EXPECT_FALSE(DeviceHasStrings(none, with({9, 4, 0, 0, 1, 3, 0, 0})));              // runs past the end
     EXPECT_FALSE(DeviceHasStrings(none, Bytes{10, 2, 0, 0, 1, 1, 9, 0x80, 50, 0}));    // configuration of 10
-    USB_DEVICE_DESCRIPTOR serialOnly{};
-    serialOnly.iSerialNumber = 3;
-    EXPECT_TRUE(DeviceHasStrings(serialOnly, {}));
 }
 
 TEST_F(QueryTest, PortRecordTakesEachStringInTheFirstLanguageThatReadsIt) {

@@ -65,11 +65,6 @@ UsbDeviceDouble& UsbHubDouble::plugHub(int port, std::u16string hubName, int por
     return device;
 }
 
-UsbDeviceDouble* UsbHubDouble::device(int port) {
-    const auto it = devices_.find(port);
-    return it == devices_.end() ? nullptr : it->second.get();
-}
-
 UsbHubDouble* UsbHubDouble::find(const std::u16string& hubName) {
     if (name == hubName) return this;
     for (const auto& [port, device] : devices_) {
@@ -98,11 +93,6 @@ std::vector<FamilyHub> UsbStackDouble::addFamilyHubs(int count, Link link) {
         hub.device2744 = plugSide(0x2744, u"#2744");
     }
     return hubs;
-}
-
-void UsbStackDouble::resetCounts() {
-    ioctls_ = opens_ = badCloses_ = 0;
-    ioctlsByCode_.clear();
 }
 
 void* UsbStackDouble::open(const char16_t* path) {
@@ -240,14 +230,6 @@ bool UsbStackDouble::hubAnswer(UsbHubDouble& hub, const IoctlCall& call) {
     default:
         return false;
     }
-}
-
-void buildModuleTopology(UsbStackDouble& stack) {
-    UsbHubDouble& root = stack.addController({.number = 0, .driverKey = u"{36fc9e60}\\0007"})
-                             .rootHub(u"USB#ROOT_HUB30#MODULE", 2);
-    root.plugHub(1, u"USB#VID_0424&PID_5744#MODULE").ids(0x0424, 0x5744).speed(UsbSuperSpeed).serial(u"MODULE-1");
-    UsbDeviceDouble& usb2 = root.plugHub(2, u"USB#VID_0424&PID_2744#MODULE").ids(0x0424, 0x2744).serial(u"MODULE-1");
-    usb2.hub()->plug(2).ids(0x1234, 0x0001, 0x0102).product(u"Module Widget").manufacturer(u"Module Maker");
 }
 
 }  // namespace vostrel::test

@@ -112,7 +112,7 @@ public:
     // A hub device on `port` with a hub of `ports` ports named `name` below it.
     UsbDeviceDouble& plugHub(int port, std::u16string name, int ports = 4);
     void unplug(int port) { devices_.erase(port); }
-    UsbDeviceDouble* device(int port);
+    UsbDeviceDouble* device(int port) { return devices_.contains(port) ? devices_.at(port).get() : nullptr; }
     // The first hub named `name`, this one or below it, outer hubs first.
     UsbHubDouble* find(const std::u16string& hubName);
 
@@ -200,7 +200,10 @@ public:
     std::uint64_t openCount() const { return opens_; }
     std::size_t openHandles() const { return handles_.size(); }
     std::uint64_t badCloses() const { return badCloses_; }  // closes of handles not open
-    void resetCounts();
+    void resetCounts() {
+        ioctls_ = opens_ = badCloses_ = 0;
+        ioctlsByCode_.clear();
+    }
 
     std::vector<Fault> faults;
     std::vector<std::u16string> failingOpens;  // paths that do not open
@@ -236,9 +239,5 @@ private:
     Bytes input_;  // kept across calls to spare allocations
     Bytes answer_;
 };
-
-// The fixed bus of the test module: one hub of the family on a USB 3 link
-// behind "\\.\HCD0", with a device on port index 1.
-void buildModuleTopology(UsbStackDouble& stack);
 
 }  // namespace vostrel::test

@@ -1,5 +1,6 @@
-// A USB-stack module for tests: the four UsbStack_ functions over the
-// double's fixed bus. Built a second time without UsbStack_Close.
+// A USB-stack module for tests: the four UsbStack_ functions over a double
+// with one hub of the family on a USB 3 link and "Module Widget" on its port
+// index 1. Built a second time without UsbStack_Close.
 #include <cstdint>
 
 #include "usb_stack_double.h"
@@ -10,7 +11,7 @@ namespace {
 vostrel::test::UsbStackDouble& stack() {
     static auto* const instance = [] {
         auto* created = new vostrel::test::UsbStackDouble;
-        vostrel::test::buildModuleTopology(*created);
+        created->addFamilyHubs(1, vostrel::test::Link::Usb3)[0].plug(1).product(u"Module Widget");
         return created;
     }();
     return *instance;
