@@ -29,27 +29,24 @@ void checkText(const char16_t (&text)[kTextUnits]) { check(textLength(text) < kT
 // Reads past the end of the input give 0, and 0 picks the ordinary case: a
 // root hub with four family hubs, each with names and serials of their own
 // and four connected devices.
-class Bus {
-public:
-    explicit Bus(FuzzInput& in) : in_(in) {}
-
-    std::u16string hubName() { return pick(u'N', names_); }
+struct Bus {
+    std::u16string hubName() { return pick(u'N', names); }
 
     void describeHub(UsbHubDouble& hub, int depth) {
-        hub.olderDriver = in_.below(8) == 1;
-        hub.failNodeInformation = in_.below(16) == 1;
-        const int ports = (in_.below(9) + 4) % 9;
+        hub.olderDriver = in.below(8) == 1;
+        hub.failNodeInformation = in.below(16) == 1;
+        const int ports = (in.below(9) + 4) % 9;
         for (int port = 1; port <= ports; ++port) {
             // 0: a hub on the root hub, a device further down; 1: a device;
             // 2: a hub; 3: nothing.
-            const int kind = in_.below(4);
+            const int kind = in.below(4);
             if (kind == 3) continue;
             if (kind == 1 || depth >= 3 || (kind == 0 && depth > 0)) {
                 describeDevice(hub.plug(port));
                 continue;
             }
             const std::u16string name = hubName();
-            UsbDeviceDouble& device = hub.plugHub(port, name, (in_.below(9) + 4) % 9);
+            UsbDeviceDouble& device = hub.plugHub(port, name, (in.below(9) + 4) % 9);
             describeDevice(device);
             describeHub(*device.hub(), depth + 1);
         }
@@ -57,28 +54,27 @@ public:
 
     // Changes the answer the double made.
     void spoil(test::IoctlAnswer& answer) {
-        switch (in_.below(16)) {
+        switch (in.below(16)) {
         case 11: answer.ok = false; break;
-        case 12: answer.bytesReturned = in_.u32(); break;
-        case 13: answer.bytesReturned = in_.u32() % (answer.out.size() + 1); break;
+        case 12: answer.bytesReturned = in.u32(); break;
+        case 13: answer.bytesReturned = in.u32() % (answer.out.size() + 1); break;
         case 14:
         case 15:
-            for (int n = in_.below(8) + 1; n > 0 && !answer.out.empty(); --n) {
-                const std::size_t at = in_.u16() % answer.out.size();
-                answer.out[at] = in_.byte();
+            for (int n = in.below(8) + 1; n > 0 && !answer.out.empty(); --n) {
+                const std::size_t at = in.u16() % answer.out.size();
+                answer.out[at] = in.byte();
             }
             break;
         default: break;
         }
     }
 
-private:
     static constexpr std::uint16_t kLanguages[] = {0x0409, 0x0411, 0x0407, 0x0000};
 
     // Now and then a text from a small pool, so hubs meet themselves and
     // each other and identities are shared; else one of its own.
     std::u16string pick(char16_t prefix, int& counter) {
-        if (in_.below(4) == 1) return {prefix, static_cast<char16_t>(u'0' + in_.below(4))};
+        if (in.below(4) == 1) return {prefix, static_cast<char16_t>(u'0' + in.below(4))};
         const int n = counter++;
         return {prefix, static_cast<char16_t>(u'A' + n % 26), static_cast<char16_t>(u'A' + n / 26 % 26)};
     }
@@ -86,40 +82,40 @@ private:
     // One value read per statement: argument evaluation order differs
     // between compilers, and a saved input must describe the same bus.
     void describeDevice(UsbDeviceDouble& device) {
-        const int ids = in_.below(4);  // 0, 1: a family hub's; 2: another product; 3: another make
-        const std::uint16_t productId = ids == 0 ? 0x2744 : ids == 1 ? 0x5744 : in_.u16();
+        const int ids = in.below(4);  // 0, 1: a family hub's; 2: another product; 3: another make
+        const std::uint16_t productId = ids == 0 ? 0x2744 : ids == 1 ? 0x5744 : in.u16();
         device.ids(ids == 3 ? 0x05E3 : 0x0424, productId);
-        const int status = in_.below(8);
-        device.status(status == 0 ? 1u : status == 1 ? 0u : status == 6 ? in_.u32() : status % 6u);
+        const int status = in.below(8);
+        device.status(status == 0 ? 1u : status == 1 ? 0u : status == 6 ? in.u32() : status % 6u);
 
-        std::vector<std::uint16_t> languages((in_.below(4) + 1) % 4);
-        for (auto& id : languages) id = kLanguages[in_.below(4)];
+        std::vector<std::uint16_t> languages((in.below(4) + 1) % 4);
+        for (auto& id : languages) id = kLanguages[in.below(4)];
         device.languages(languages);
-        if (!in_.flag()) device.manufacturer(in_.text(130));
-        if (!in_.flag()) device.product(in_.text(130));
-        if (!in_.flag()) device.serial(pick(u'S', serials_));
-        if (in_.flag()) {
-            device.descriptor.iManufacturer = in_.byte();
-            device.descriptor.iProduct = in_.byte();
-            device.descriptor.iSerialNumber = in_.byte();
+        if (!in.flag()) device.manufacturer(in.text(130));
+        if (!in.flag()) device.product(in.text(130));
+        if (!in.flag()) device.serial(pick(u'S', serials));
+        if (in.flag()) {
+            device.descriptor.iManufacturer = in.byte();
+            device.descriptor.iProduct = in.byte();
+            device.descriptor.iSerialNumber = in.byte();
         }
-        for (int n = in_.below(6); n > 0; --n) {  // strings answered with these bytes, or refused
-            const std::uint8_t index = in_.byte();
-            const std::uint16_t language = kLanguages[in_.below(4)];
-            device.rawString(index, language, in_.flag() ? std::nullopt : std::optional(in_.bytes(260)));
+        for (int n = in.below(6); n > 0; --n) {  // strings answered with these bytes, or refused
+            const std::uint8_t index = in.byte();
+            const std::uint16_t language = kLanguages[in.below(4)];
+            device.rawString(index, language, in.flag() ? std::nullopt : std::optional(in.bytes(260)));
         }
-        const int configuration = in_.below(4);
+        const int configuration = in.below(4);
         if (configuration == 1) {
-            const std::uint8_t iConfiguration = in_.byte();
-            device.configuration(UsbDeviceDouble::configurationWith(iConfiguration, in_.byte()));
+            const std::uint8_t iConfiguration = in.byte();
+            device.configuration(UsbDeviceDouble::configurationWith(iConfiguration, in.byte()));
         }
-        if (configuration == 2) device.configuration(in_.bytes(64));
+        if (configuration == 2) device.configuration(in.bytes(64));
         if (configuration == 3) device.configuration(std::nullopt);
     }
 
-    FuzzInput& in_;
-    int names_ = 0;
-    int serials_ = 0;
+    FuzzInput& in;
+    int names = 0;
+    int serials = 0;
 };
 
 }  // namespace
@@ -132,7 +128,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     [[maybe_unused]] static const bool locksReady = (createLocks(), true);
 
     fuzz::FuzzInput in(data, size);
-    fuzz::Bus bus(in);
+    fuzz::Bus bus{in};
     test::UsbStackDouble stack;
     for (int c = in.below(3) + 1; c > 0; --c) {
         test::UsbControllerDouble spec;

@@ -79,7 +79,7 @@ TEST_F(QueryTest, ConfigurationDescriptorFailingAnyCheckIsAbsent) {
         {std::nullopt, nullptr},                                 // refused
         {Bytes{9, 2, 8, 0, 1, 1, 0, 0x80, 50}, nullptr},         // total length below 9
         {Bytes{9, 2, 9, 0, 1}, nullptr},                         // first answer shorter than 9 bytes
-        {UsbDeviceDouble::configurationWith(0, 0), second([](IoctlAnswer& a) { --a.bytesReturned; })},
+        {UsbDeviceDouble::configurationWith(0, 0), second([](IoctlAnswer& a) { --a.bytesReturned; })},  // short
         {UsbDeviceDouble::configurationWith(0, 0), second([](IoctlAnswer& a) { a.out[14] = 24; })},  // length changed
     };
     int n = 0;

@@ -32,7 +32,7 @@ using TreeScan = ScanTest;
 TEST_F(TreeScan, IdentitiesFollowNumberedControllersDownwardsThenTheListDepthFirst) {
     UsbHubDouble& two =
         stack_.addController({.number = 2, .interfacePath = u"\\\\?\\PCI#2", .driverKey = u"K"}).rootHub(u"R2", 3);
-    UsbHubDouble& listed = stack_.addController({.interfacePath = u"\\\\?\\PCI#L", .driverKey = u"L"}).rootHub(u"RL", 1);
+    UsbHubDouble& listed = stack_.addController({.interfacePath = u"\\\\?\\L", .driverKey = u"L"}).rootHub(u"RL", 1);
     UsbHubDouble& seven = stack_.addController({.number = 7, .driverKey = u"l"}).rootHub(u"R7", 1);
     plugFamily(listed, 1, u"HL", 0x2744, u"LISTED");
     plugFamily(seven, 1, u"H7", 0x2744, u"SEVEN");
@@ -58,11 +58,11 @@ TEST_F(TreeScan, IdentitiesFollowNumberedControllersDownwardsThenTheListDepthFir
 }
 
 TEST_F(TreeScan, FamilyHubGetsFourRecordsWhateverPortCountItReports) {
-    UsbHubDouble& large = *plugFamily(stack_.addController({.number = 0}).rootHub(u"R", 1), 1, u"L", 0x2744, u"A").hub();
-    large.reportedPorts = 7;
-    large.plug(4).ids(0x1111, 0x0004);
-    large.plug(5).ids(0x1111, 0x0005);
-    plugFamily(large, 6, u"BEYOND", 0x5744, u"B");  // not a recorded port, but walked
+    UsbHubDouble& hub = *plugFamily(stack_.addController({.number = 0}).rootHub(u"R", 1), 1, u"L", 0x2744, u"A").hub();
+    hub.reportedPorts = 7;
+    hub.plug(4).ids(0x1111, 0x0004);
+    hub.plug(5).ids(0x1111, 0x0005);
+    plugFamily(hub, 6, u"BEYOND", 0x5744, u"B");  // not a recorded port, but walked
     const auto s = scan();
     ASSERT_EQ(s->identityCount, 2);
     EXPECT_EQ(s->ports2744[3].productId, 0x0004);
@@ -77,13 +77,15 @@ TEST_F(TreeScan, EqualSerialsShareOneIdentityAndTheLaterHubReplacesTheEarlier) {
     UsbHubDouble& second = *plugFamily(root, 2, u"SECOND", 0x2744, u"SAME").hub();
     second.plug(1).ids(0x2222, 0x0001);
     second.reportedPorts = 1;  // its port 2 cannot be asked
-    // Hubs without a readable serial share the empty one.
+    // Hub devices without a readable serial share the empty one, whatever
+    // their product.
     root.plugHub(3, u"NOSERIAL1").ids(0x0424, 0x2744);
-    root.plugHub(4, u"NOSERIAL2").ids(0x0424, 0x2744).serial(u"").languages({});
+    root.plugHub(4, u"NOSERIAL2").ids(0x0424, 0x5744).serial(u"S").languages({});
 
     const auto s = scan();
     EXPECT_EQ(s->identityCount, 2);
-    EXPECT_EQ(s->count2744, 4);
+    EXPECT_EQ(s->count2744, 3);
+    EXPECT_EQ(s->count5744, 1);
     EXPECT_EQ(serialOf(*s, 1), u"");
     EXPECT_EQ(s->ports2744[0].vendorId, 0x2222);
     EXPECT_EQ(s->ports2744[0].manufacturer[0], u'\0');  // nothing of the earlier hub is left
@@ -91,11 +93,12 @@ TEST_F(TreeScan, EqualSerialsShareOneIdentityAndTheLaterHubReplacesTheEarlier) {
 }
 
 TEST_F(TreeScan, OnlyTheFirst32IdentitiesAndHubDevicesPerProductAreRecorded) {
-    stack_.addFamilyHubs(34, Link::Usb3);
+    auto hubs = stack_.addFamilyHubs(34, Link::Usb3);  // each shows one of its hub devices only
+    for (std::size_t i = 0; i < hubs.size(); ++i) (i % 2 ? hubs[i].device5744 : hubs[i].device2744)->ids(1, 1);
     auto s = scan();
     EXPECT_EQ(s->identityCount, 32);
-    EXPECT_EQ(s->count5744, 32);
-    EXPECT_EQ(s->count2744, 32);
+    EXPECT_EQ(s->count5744, 16);
+    EXPECT_EQ(s->count2744, 16);
     EXPECT_EQ(serialOf(*s, 31), u"VH0032");
 
     UsbStackDouble same;  // 33 hub devices under one serial
@@ -123,11 +126,10 @@ TEST_F(TreeScan, FailuresLeaveTheirItemOut) {
     stack_.failingOpens.push_back(u"\\\\.\\CLOSED");
     plugFamily(root, 2, u"MUTE", 0x2744, u"C").hub()->failNodeInformation = true;
     plugFamily(root, 3, u"UNREAD", 0x2744, u"D").rawString(3, 0x0409, std::nullopt);  // serial unreadable
-    plugFamily(stack_.addController({.number = 1, .driverKey = std::nullopt}).rootHub(u"NOKEY", 1), 1, u"E",
-               0x2744, u"E");
+    plugFamily(stack_.addController({.number = 1, .driverKey = std::nullopt}).rootHub(u"R1", 1), 1, u"E", 0x2744, u"E");
     stack_.addController({.number = 2, .driverKey = u"NOROOT"});
-    plugFamily(stack_.addController({.interfacePath = u"\\\\?\\LISTED", .driverKey = u"L"}).rootHub(u"RL", 1),
-               1, u"F", 0x2744, u"F");
+    plugFamily(stack_.addController({.interfacePath = u"L", .driverKey = u"L"}).rootHub(u"RL", 1), 1, u"F", 0x2744,
+               u"F");
     stack_.interfaceListFails = true;
 
     const auto s = scan();

@@ -127,9 +127,7 @@ int UsbStackDouble::hostControllerInterface(std::uint32_t index, char16_t* path,
     if (interfaceListFails) return -1;
     for (const UsbControllerDouble& c : controllers_) {
         if (c.interfacePath.empty() || index-- != 0) continue;
-        const std::size_t n = std::min<std::size_t>(c.interfacePath.size(), capacity - 1);
-        std::copy_n(c.interfacePath.begin(), n, path);
-        path[n] = u'\0';
+        path[c.interfacePath.copy(path, capacity - 1)] = u'\0';
         return 1;
     }
     return 0;
@@ -148,10 +146,8 @@ bool UsbStackDouble::deviceIoControl(void* handle, std::uint32_t code, const voi
     if (code == IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION && input_.size() >= 12) call.descriptorType = input_[7];
 
     const auto h = handles_.find(handle);
-    bool ok = false;
-    if (h != handles_.end()) {
-        ok = h->second.hub != nullptr ? hubAnswer(*h->second.hub, call) : controllerAnswer(*h->second.controller, code);
-    }
+    const bool ok = h != handles_.end() && (h->second.hub != nullptr ? hubAnswer(*h->second.hub, call)
+                                                                     : controllerAnswer(*h->second.controller, code));
     IoctlAnswer result{ok, 0, {static_cast<std::uint8_t*>(out), out != nullptr ? outSize : 0}};
     if (ok) {
         result.bytesReturned = static_cast<std::uint32_t>(std::min(answer_.size(), result.out.size()));
@@ -163,14 +159,11 @@ bool UsbStackDouble::deviceIoControl(void* handle, std::uint32_t code, const voi
 }
 
 bool UsbStackDouble::controllerAnswer(const UsbControllerDouble& controller, std::uint32_t code) {
-    if (code == IOCTL_GET_HCD_DRIVERKEY_NAME && controller.driverKey) {
-        appendNameAnswer({}, *controller.driverKey, answer_);
-    } else if (code == IOCTL_USB_GET_ROOT_HUB_NAME && controller.root) {
-        appendNameAnswer({}, controller.root->name, answer_);
-    } else {
-        return false;
-    }
-    return true;
+    const std::u16string* name = code == IOCTL_GET_HCD_DRIVERKEY_NAME && controller.driverKey ? &*controller.driverKey
+                                 : code == IOCTL_USB_GET_ROOT_HUB_NAME && controller.root   ? &controller.root->name
+                                                                                            : nullptr;
+    if (name != nullptr) appendNameAnswer({}, *name, answer_);
+    return name != nullptr;
 }
 
 bool UsbStackDouble::hubAnswer(UsbHubDouble& hub, const IoctlCall& call) {
@@ -182,7 +175,7 @@ bool UsbStackDouble::hubAnswer(UsbHubDouble& hub, const IoctlCall& call) {
         return true;
     }
     std::uint32_t port = 0;
-    std::memcpy(&port, input_.data(), std::min<std::size_t>(input_.size(), 4));
+    if (input_.size() >= 4) std::memcpy(&port, input_.data(), 4);
     if (port < 1 || port > static_cast<std::uint32_t>(hub.reportedPorts)) return false;
     const UsbDeviceDouble* device = hub.device(static_cast<int>(port));
 
@@ -218,7 +211,7 @@ bool UsbStackDouble::hubAnswer(UsbHubDouble& hub, const IoctlCall& call) {
             answer_.insert(answer_.end(), device->configuration_->begin(), device->configuration_->end());
             found = true;
         } else if (call.descriptorType == USB_STRING_DESCRIPTOR_TYPE) {
-            found = device->stringDescriptor(input_[6], static_cast<std::uint16_t>(input_[8] | input_[9] << 8), answer_);
+            found = device->stringDescriptor(input_[6], input_[8] | input_[9] << 8, answer_);
         }
         answer_.resize(std::min<std::size_t>(answer_.size(), kHeader + (input_[10] | input_[11] << 8)));
         return found;
