@@ -3,10 +3,10 @@
 // process on a copy of libVostrel_4.so in a fresh folder.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "run_command.h"
 #include "scratch_dir.h"
 
 namespace vostrel::test {
@@ -23,13 +23,8 @@ std::string probe(const fs::path& folder, bool doubleBeside, const std::string& 
     const std::string environment =
         libraryPath.empty() ? "env -u LD_LIBRARY_PATH " : "env LD_LIBRARY_PATH='" + libraryPath + "' ";
     const std::string command = environment + BIND_PROBE + " '" + (folder / "libVostrel_4.so").string() + "'";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return "popen failed";
-    std::string out;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-    const int status = ::pclose(pipe);
-    return status == 0 ? out : out + "exit status " + std::to_string(status);
+    const CommandResult result = runCommand(command);
+    return result.exitCode == 0 ? result.output : result.output + "exit status " + std::to_string(result.exitCode);
 }
 
 TEST(SearchOrder, LibraryPathThenTheHubLibrarysOwnFolder) {
