@@ -1,6 +1,5 @@
-// Test helper: takes the program's single-instance lock in the folder given
-// as argument, prints "held" or "refused", and keeps the lock until its
-// standard input ends or it is killed.
+// Test helper: takes the program's lock in the folder given as argument,
+// prints "held" or "refused", and keeps it until stdin ends or it is killed.
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -9,12 +8,10 @@
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
-    using talvern::platform::SingleInstanceLock;
-    auto outcome = SingleInstanceLock::Outcome::Unavailable;
-    const auto lock = SingleInstanceLock::tryAcquire(argv[1], "RAV_UVIDARO_4", outcome);
-    std::puts(outcome == SingleInstanceLock::Outcome::Acquired ? "held" : "refused");
+    auto outcome = talvern::platform::SingleInstanceLock::Outcome::Unavailable;
+    const auto lock = talvern::platform::SingleInstanceLock::tryAcquire(argv[1], "RAV_UVIDARO_4", outcome);
+    std::puts(lock ? "held" : "refused");
     std::fflush(stdout);
     for (std::string line; std::getline(std::cin, line);) {
     }
-    return 0;
 }

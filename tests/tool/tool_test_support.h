@@ -1,13 +1,13 @@
-// Helpers of the control program's tests: the library's load and unload
-// steps in a folder of their own, acting on modal windows, and renders.
+// Helpers of the control program's tests.
 #pragma once
 
 #include <QApplication>
 #include <QDir>
-#include <QFile>
 #include <QProcess>
+#include <QTest>
 #include <QTimer>
-#include <QWidget>
+#include <QTreeWidget>
+#include <cstring>
 #include <functional>
 
 #include "library_lifecycle.h"
@@ -15,18 +15,25 @@
 
 namespace talvern::test {
 
-// A fresh current folder with the library loaded in it; the library is
-// unloaded (saving its settings there) before the folder goes. Given a bench
-// name, the simulator runs on a copy of the tests' bench of that name
-// (benches/NAME.json), "bench.json" in the folder.
+// Two hubs of the family: a working, a failed, an unconfigured and a nameless
+// device, and empty ports.
+inline constexpr const char* kTwoHubs = R"({"controllers": [{"number": 0, "portCount": 2, "devices": [
+  {"id": "hubA", "port": 1, "kind": "family-hub", "serial": "TV0001A", "devices": [
+    {"id": "widget", "port": 1, "vendorId": "0x04D8", "productId": "0x000A", "manufacturer": "Maker",
+     "product": "Widget"},
+    {"id": "broken", "port": 2, "vendorId": "0x04D8", "productId": "0x000B", "state": "failed", "failStatus": 2},
+    {"id": "idle", "port": 3, "vendorId": "0x04D8", "productId": "0x000C", "state": "unconfigured"}]},
+  {"id": "hubB", "port": 2, "kind": "family-hub", "serial": "TV0001B", "devices": [
+    {"id": "nameless", "port": 4, "vendorId": "0x1A2B", "productId": "0x0001"}]}]}]})";
+
+// A fresh current folder with the library loaded in it, over the simulated
+// `bench` (written to bench.json) when one is given.
 class LibrarySession {
 public:
-    explicit LibrarySession(const QString& bench = QString()) {
-        if (!bench.isNull()) {
-            const QString copy = QDir::current().filePath(QStringLiteral("bench.json"));
-            QFile::copy(QStringLiteral(TALVERN_TEST_BENCHES "/") + bench + QStringLiteral(".json"), copy);
-            QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
-            qputenv("VOSTREL_SIM_BENCH", copy.toLocal8Bit());
+    explicit LibrarySession(const char* bench = nullptr) {
+        if (bench != nullptr) {
+            vostrel::test::writeBytes("bench.json", bench, std::strlen(bench));
+            qputenv("VOSTREL_SIM_BENCH", QDir::current().filePath("bench.json").toLocal8Bit());
         }
         vostrel::libraryLoad();
     }
@@ -34,41 +41,39 @@ public:
         vostrel::libraryUnload();
         qunsetenv("VOSTREL_SIM_BENCH");
     }
-    LibrarySession(const LibrarySession&) = delete;
-    LibrarySession& operator=(const LibrarySession&) = delete;
-
-    const std::filesystem::path& folder() const { return dir_.path(); }
 
 private:
     vostrel::test::ScratchDir dir_;
 };
 
-// Changes the simulated bench with the simulator's command line, e.g.
-// {"unplug", "widget"}; true when the command succeeded.
+// Changes the simulated bench with the simulator's command line, e.g. {"unplug", "widget"}.
 inline bool simulate(const QStringList& arguments) {
     QProcess simulator;
-    simulator.start(QStringLiteral(VOSTREL_SIM_PROGRAM),
-                    QStringList{QStringLiteral("--bench"), QDir::current().filePath(QStringLiteral("bench.json"))} +
-                        arguments);
+    simulator.start(VOSTREL_SIM_PROGRAM, QStringList{"--bench", "bench.json"} + arguments);
     return simulator.waitForFinished(60000) && simulator.exitStatus() == QProcess::NormalExit &&
            simulator.exitCode() == 0;
 }
 
-// Runs `action` with the modal window that the next event loop shows (the
-// loop of the exec() that the caller is about to start). The window is
-// null when none is up then.
+// Runs `action` with the modal window that the caller's next exec() shows.
 inline void onNextModal(std::function<void(QWidget*)> action) {
     QTimer::singleShot(0, qApp, [action = std::move(action)] { action(QApplication::activeModalWidget()); });
 }
 
-// Saves a picture of `widget` as NAME.png in the build folder's renders
-// folder, for people to look at; returns the file's path.
-inline QString saveRender(QWidget& widget, const QString& name) {
-    const QDir folder(QStringLiteral(TALVERN_RENDER_DIR));
-    folder.mkpath(QStringLiteral("."));
-    const QString path = folder.filePath(name + QStringLiteral(".png"));
-    widget.grab().save(path);
-    return path;
+// Saves a picture of `widget` as NAME.png in the build folder, for people to look at.
+inline void saveRender(QWidget& widget, const QString& name) {
+    QVERIFY(QDir().mkpath(TALVERN_RENDER_DIR));
+    QVERIFY(widget.grab().save(TALVERN_RENDER_DIR "/" + name + ".png"));
+}
+
+// Every row of `list`, its cells joined by '|'.
+inline QStringList rowsOf(const QTreeWidget& list) {
+    QStringList rows;
+    for (int row = 0; row < list.topLevelItemCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < list.columnCount(); ++column) cells << list.topLevelItem(row)->text(column);
+        rows << cells.join('|');
+    }
+    return rows;
 }
 
 }  // namespace talvern::test

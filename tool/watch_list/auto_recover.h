@@ -32,8 +32,6 @@ public:
     // null when no row is selected or the library no longer has that entry.
     std::unique_ptr<QMenu> CreateListMenu();
 
-    CUSB_Log& logDialog() { return m_logDlg; }
-
 private:
     void InitListColumns();
     void FillDeviceList();
