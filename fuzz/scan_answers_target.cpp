@@ -131,12 +131,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Bus bus{in};
     test::UsbStackDouble stack;
     for (int c = in.below(3) + 1; c > 0; --c) {
-        test::UsbControllerDouble spec;
-        if (in.below(4) != 1) spec.number = in.below(10);
-        if (in.flag()) spec.interfacePath = u"\\\\?\\IF" + std::u16string(1, static_cast<char16_t>(u'0' + c));
-        if (in.below(4) == 1) spec.driverKey.reset();
-        if (spec.driverKey) spec.driverKey = {u'K', static_cast<char16_t>(u'0' + in.below(3))};
-        test::UsbControllerDouble& controller = stack.addController(std::move(spec));
+        test::UsbControllerDouble setup;
+        if (in.below(4) != 1) setup.number = in.below(10);
+        if (in.flag()) setup.interfacePath = u"\\\\?\\IF" + std::u16string(1, static_cast<char16_t>(u'0' + c));
+        if (in.below(4) == 1) setup.driverKey.reset();
+        if (setup.driverKey) setup.driverKey = {u'K', static_cast<char16_t>(u'0' + in.below(3))};
+        test::UsbControllerDouble& controller = stack.addController(std::move(setup));
         if (in.below(8) != 1) {
             const std::u16string name = bus.hubName();
             bus.describeHub(controller.rootHub(name, (in.below(9) + 4) % 9), 0);
