@@ -13,20 +13,13 @@ namespace {
 using namespace vostrel;
 using vostrel::test::readBytes;
 using vostrel::test::ScratchDir;
-using vostrel::test::setText;
 
 constexpr platform::LocalTime kAprilMorning{2017, 4, 5, 1, 7, 9};
 
+// An entry as the event line takes it: manufacturer first, as in the line.
 AutoCheckEntry watched(int hub, int port, std::uint16_t vid, std::uint16_t pid, std::u16string_view manufacturer,
                        std::u16string_view product) {
-    AutoCheckEntry entry{};
-    entry.hubIndex = hub;
-    entry.portIndex = port;
-    entry.vendorId = vid;
-    entry.productId = pid;
-    setText(entry.manufacturer, manufacturer);
-    setText(entry.product, product);
-    return entry;
+    return test::makeRecord<AutoCheckEntry>(hub, port, vid, pid, product, manufacturer);
 }
 
 // Switches the process's locale for one test, as a program linking the

@@ -34,10 +34,11 @@ inline void setText(char16_t (&field)[kTextUnits], std::u16string_view text) {
     text.copy(field, kTextUnits - 1);
 }
 
-inline DeviceInfoRecord makeRecord(int hub, int port, std::uint16_t vid = 0x1234, std::uint16_t pid = 0x5678,
-                                   std::u16string_view product = u"Widget",
-                                   std::u16string_view manufacturer = u"Maker") {
-    DeviceInfoRecord record{};
+// A watch-list record, or (as Record) a watch-list entry, with these fields.
+template <typename Record = DeviceInfoRecord>
+Record makeRecord(int hub, int port, std::uint16_t vid = 0x1234, std::uint16_t pid = 0x5678,
+                  std::u16string_view product = u"Widget", std::u16string_view manufacturer = u"Maker") {
+    Record record{};
     record.hubIndex = hub;
     record.portIndex = port;
     record.vendorId = vid;
