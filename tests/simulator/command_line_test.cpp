@@ -8,13 +8,11 @@
 namespace vostrel::sim {
 namespace {
 
-using test::runCli;
-
 class CommandLine : public ::testing::Test {
 protected:
     vostrel::test::ScratchDir dir_;
     std::string bench_ = test::writeText("bench.json", test::example("two-hubs-usb3.json"));
-    std::string broken_ = test::writeText("broken.json", "{\n  \"controllers\": [\n    {\"number\": \"zero\"}\n  ]\n}\n");
+    std::string broken_ = test::writeText("broken.json", R"({"controllers": [{"number": "zero"}]})");
 };
 
 TEST_F(CommandLine, EachCommandChangesWhatItSays) {
@@ -28,7 +26,7 @@ TEST_F(CommandLine, EachCommandChangesWhatItSays) {
         {"unplug mouse", "mouse (at 1-1): unplugged\n"},
     };
     for (const auto& [arguments, output] : kSteps) {
-        EXPECT_EQ(runCli(std::string("--bench bench.json ") + arguments).output, output) << arguments;
+        EXPECT_EQ(test::runCli(std::string("--bench bench.json ") + arguments).output, output) << arguments;
     }
 }
 
@@ -44,7 +42,7 @@ class CommandLineRefusals : public CommandLine, public ::testing::WithParamInter
 
 TEST_P(CommandLineRefusals, SayWhyAndChangeNothing) {
     const std::string before = test::readText(bench_);
-    const auto result = runCli(GetParam().arguments);
+    const auto result = test::runCli(GetParam().arguments);
     EXPECT_EQ(result.exitCode, GetParam().exitCode) << result.output;
     EXPECT_EQ(result.output.rfind(std::string("vostrel-sim: ") + GetParam().message, 0), 0u) << result.output;
     EXPECT_EQ(test::readText(bench_), before);

@@ -5,11 +5,12 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -117,11 +118,8 @@ TEST_F(HubLibraryOnABench, ScansTheExampleBenches) {
         load(test::example(expected.example));
         const DeviceInfoBlock& block = scan();
         ASSERT_EQ(block.hubCount, expected.hubCount);
-        int connected = 0;
-        for (int port = 0; port < block.hubCount * 4; ++port) {
-            connected += block.port(port / 4, port % 4).connectionStatus == DeviceConnected;
-        }
-        EXPECT_EQ(connected, expected.connected);
+        const auto isConnected = [](const PortInfoRecord& port) { return port.connectionStatus == DeviceConnected; };
+        EXPECT_EQ(std::count_if(block.ports, block.ports + block.hubCount * 4, isConnected), expected.connected);
         for (const std::string& port : expected.ports) {
             EXPECT_EQ(describe(block.port(std::stoi(port), std::stoi(port.substr(port.find(':') + 1)))), port);
         }
@@ -182,8 +180,9 @@ TEST_F(HubLibraryOnABench, SeesTheChangesOfAnotherProcessAndShowsItsOwn) {
     ASSERT_EQ(HUB(Hub_SetHubPortStatus)(1, 1, 0), 1);
     const auto shown = test::runCli("show");
     for (const char* line : {"  port 1: hubA [0-1] hub 0, family hub, serial \"VH0002A\", working\n",
-                             "port 2 (off): printer [0-2.3.2] 0x7E57:0x0F20 \"Quill Devices\" \"Label Printer\", high "
-                             "speed, failed, status 4 (DeviceCausedOvercurrent); not on the bus: its port has no power\n",
+                             "port 2 (off): printer [0-2.3.2] 0x7E57:0x0F20 \"Quill Devices\" \"Label Printer\", "
+                             "high speed, failed, status 4 (DeviceCausedOvercurrent); not on the bus: its port has no "
+                             "power\n",
                              "2 hubs of the family on the bus\n"}) {
         EXPECT_NE(shown.output.find(line), std::string::npos) << line << " in:\n" << shown.output;
     }
@@ -221,10 +220,11 @@ TEST_P(MonitorRecovers, AWedgedWatchedDeviceByPowerCyclingItsPort) {
     ASSERT_EQ(HUB(Hub_StopAutoRecovery)(), 1);
 
     // One line: the local time of the event, then what it was and whom it hit.
-    EXPECT_TRUE(std::regex_match(test::readText("vostrel.log"),
-                                 std::regex(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d,)" + std::to_string(GetParam().eventCode) +
-                                            R"(,0,1,0x7E57,0x0C31,Lumen Labs,HD Camera\r\n)")))
-        << test::readText("vostrel.log");
+    std::string log = test::readText("vostrel.log");
+    const auto time = log.begin() + std::min<std::ptrdiff_t>(19, std::ssize(log));
+    std::replace_if(log.begin(), time, [](unsigned char c) { return std::isdigit(c) != 0; }, 'd');
+    EXPECT_EQ(log, "dddd/dd/dd dd:dd:dd," + std::to_string(GetParam().eventCode) +
+                       ",0,1,0x7E57,0x0C31,Lumen Labs,HD Camera\r\n");
     EXPECT_EQ(describe(scan().port(0, 0)), "0:0 1 7E57:0C31 0200 2 1 EF Lumen Labs|HD Camera");
 }
 
