@@ -47,8 +47,6 @@ public:
         return out;
     }
 
-    bool exhausted() const { return at_ >= size_; }
-
 private:
     const std::uint8_t* data_;
     std::size_t size_;

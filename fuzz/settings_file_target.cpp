@@ -26,16 +26,25 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
-// The process works in a folder of its own for all inputs.
-void enterScratchFolder() {
-    static const bool entered = [] {
-        std::string folder = (std::filesystem::temp_directory_path() / "vostrel-settings-fuzz-XXXXXX").string();
-        check(::mkdtemp(folder.data()) != nullptr);
-        std::filesystem::current_path(folder);
-        return true;
-    }();
-    (void)entered;
-}
+// Each input runs in a folder of the process's own, and the current folder
+// comes back afterwards: libFuzzer reads its corpus by relative names.
+class ScratchFolder {
+public:
+    ScratchFolder() : previous_(std::filesystem::current_path()) { std::filesystem::current_path(folder()); }
+    ~ScratchFolder() { std::filesystem::current_path(previous_); }
+
+private:
+    static const std::filesystem::path& folder() {
+        static const std::filesystem::path made = [] {
+            std::string name = (std::filesystem::temp_directory_path() / "vostrel-settings-fuzz-XXXXXX").string();
+            check(::mkdtemp(name.data()) != nullptr);
+            return std::filesystem::path(name);
+        }();
+        return made;
+    }
+
+    std::filesystem::path previous_;
+};
 
 void exerciseWatchList() {
     DeviceInfoRecord record{};
@@ -76,7 +85,7 @@ void exerciseMonitor() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace vostrel;
-    fuzz::enterScratchFolder();
+    const fuzz::ScratchFolder folder;
     static const auto noBus = platform::makeEmptyUsbStack();
     platform::useUsbStack(noBus.get());
     {

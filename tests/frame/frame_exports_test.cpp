@@ -25,13 +25,4 @@ TEST(ClearingExports, ClearExactly1552BytesAndReturnZero) {
     }
 }
 
-TEST(LegacyExports, ReturnOneForAnyArguments) {
-    for (std::int32_t a : {0, 1, -1, INT32_MAX}) {
-        EXPECT_EQ(Hub_GetStatus(a, -a), 1);
-        EXPECT_EQ(Hub_GetFault(a, 3), 1);
-        EXPECT_EQ(Hub_SetReset(-7, a), 1);
-        EXPECT_EQ(Hub_SetStatus(a, a), 1);
-    }
-}
-
 }  // namespace

@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "recovery/settings.h"
+#include "run_command.h"
 #include "scratch_dir.h"
 
 namespace {
@@ -18,15 +18,8 @@ using vostrel::test::writeBytes;
 
 // Runs the probe in the current directory and returns what it printed.
 std::string runProbe(const std::string& arguments = "") {
-    const std::string command = std::string(LOAD_PROBE) + " " + arguments;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) return "popen failed";
-    std::string out;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-    const int status = ::pclose(pipe);
-    if (status != 0) out += "exit status " + std::to_string(status);
-    return out;
+    const auto result = vostrel::test::runCommand(std::string(LOAD_PROBE) + " " + arguments);
+    return result.exitCode == 0 ? result.output : "exit status " + std::to_string(result.exitCode);
 }
 
 AutoCheckSettings storedSettings() {

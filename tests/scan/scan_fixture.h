@@ -5,12 +5,8 @@
 
 #include <memory>
 
-#include "frame/records.h"
 #include "hub_api.h"
 #include "loaded_library.h"
-#include "platform/usb_stack.h"
-#include "scan/scan_buffer.h"
-#include "scan/usb_tree_scan.h"
 #include "usb_stack_double.h"
 
 namespace vostrel::test {
@@ -29,21 +25,13 @@ protected:
         LoadedLibrary::TearDown();
     }
 
-    std::unique_ptr<ScanBuffer> scan() {
-        auto buffer = std::make_unique<ScanBuffer>();
-        ScanUsbTree(*buffer);
-        return buffer;
-    }
-
-    std::unique_ptr<DeviceInfoBlock> deviceInfo() {
-        auto block = std::make_unique<DeviceInfoBlock>();
-        EXPECT_EQ(Hub_GetDeviceInfo(block.get()), 1);
-        return block;
-    }
-
     UsbStackDouble stack_;
 };
 
-inline std::u16string textOf(const char16_t (&field)[kTextUnits]) { return std::u16string(field); }
+inline std::unique_ptr<DeviceInfoBlock> deviceInfo() {
+    auto block = std::make_unique<DeviceInfoBlock>();
+    EXPECT_EQ(Hub_GetDeviceInfo(block.get()), 1);
+    return block;
+}
 
 }  // namespace vostrel::test

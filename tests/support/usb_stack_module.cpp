@@ -1,19 +1,18 @@
-// A USB-stack module for tests: the four UsbStack_ functions over a test
-// double with a fixed bus. Built a second time without UsbStack_Close, as a
-// module that lacks a function.
+// A USB-stack module for tests: the four UsbStack_ functions over a double
+// with one hub of the family on a USB 3 link and "Module Widget" on its port
+// index 1. Built a second time without UsbStack_Close.
 #include <cstdint>
 
 #include "usb_stack_double.h"
 
 namespace {
 
-// Never destroyed: the hub library may still call in after this module's
-// C++ statics would have been torn down at process exit.
+// Never destroyed: the hub library may still call in at process exit.
 vostrel::test::UsbStackDouble& stack() {
     static auto* const instance = [] {
-        auto* double_ = new vostrel::test::UsbStackDouble;
-        vostrel::test::buildModuleTopology(*double_);
-        return double_;
+        auto* created = new vostrel::test::UsbStackDouble;
+        created->addFamilyHubs(1, vostrel::test::Link::Usb3)[0].plug(1).product(u"Module Widget");
+        return created;
     }();
     return *instance;
 }
