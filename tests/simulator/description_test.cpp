@@ -30,9 +30,10 @@ std::string device(const std::string& fields) {
 }
 
 std::string chainOfHubs(int depth) {
-    std::string hubs = R"({"port": 1, "vendorId": 1, "productId": 1})";
-    while (depth-- > 0) hubs = R"({"port": 1, "kind": "hub", "vendorId": 1, "productId": 1, "devices": [)" + hubs + "]}";
-    return withDevices(hubs);
+    const std::string hub = R"({"port": 1, "kind": "hub", "vendorId": 1, "productId": 1, "devices": [)";
+    std::string chain = R"({"port": 1, "vendorId": 1, "productId": 1})";
+    while (depth-- > 0) chain = hub + chain + "]}";
+    return withDevices(chain);
 }
 
 struct DescriptionCase {

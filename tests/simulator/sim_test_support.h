@@ -4,9 +4,7 @@
 #pragma once
 
 #include <dlfcn.h>
-#include <sys/wait.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,6 +14,7 @@
 
 #include "core/bench.h"
 #include "portctl/pt2lib_api.h"
+#include "run_command.h"
 
 namespace vostrel::sim::test {
 
@@ -51,18 +50,9 @@ Function* symbol(const char* library, const char* name) {
 
 #define PT2(name) vostrel::sim::test::symbol<std::remove_pointer_t<name##_t>>(SIM_PT2LIB, #name)
 
-struct CommandResult {
-    int exitCode = -1;
-    std::string output;  // stdout and stderr together
-};
-
-// Runs vostrel-sim with `arguments` (already quoted for the shell) in the
-// current folder, which it leaves as it was.
-inline CommandResult runCli(const std::string& arguments) {
-    const int status = std::system(("'" SIM_CLI "' " + arguments + " >cli.out 2>&1").c_str());
-    CommandResult result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText("cli.out")};
-    std::filesystem::remove("cli.out");
-    return result;
+// Runs vostrel-sim with `arguments` (already quoted for the shell).
+inline vostrel::test::CommandResult runCli(const std::string& arguments) {
+    return vostrel::test::runCommand("'" SIM_CLI "' " + arguments + " 2>&1");
 }
 
 }  // namespace vostrel::sim::test
