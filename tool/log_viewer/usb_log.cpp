@@ -4,7 +4,7 @@
 
 #include "log_viewer/log_file.h"
 #include "record_format.h"
-#include "resources/layout_scale.h"
+#include "resources/list_columns.h"
 #include "ui_usb_log.h"
 
 namespace talvern {
@@ -28,20 +28,9 @@ bool CUSB_Log::OnInitDialog() {
 }
 
 void CUSB_Log::InitLogColumns() {
-    struct Column {
-        const char* title;
-        int width;
-    };
-    static constexpr Column kColumns[] = {{"No", 30},  {"Date Time", 130}, {"HubIndex", 70},     {"Port", 50},
-                                          {"VID", 50}, {"PID", 50},        {"Device Name", 215}};
-    m_logList->clear();
-    m_logList->setColumnCount(std::size(kColumns));
-    QStringList titles;
-    for (const Column& column : kColumns) titles.append(QString::fromLatin1(column.title));
-    m_logList->setHeaderLabels(titles);
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        m_logList->setColumnWidth(i, scaledPixels(kColumns[i].width));
-    }
+    static constexpr ListColumn kColumns[] = {{"No", 30},  {"Date Time", 130}, {"HubIndex", 70},     {"Port", 50},
+                                              {"VID", 50}, {"PID", 50},        {"Device Name", 215}};
+    setListColumns(*m_logList, kColumns);
 }
 
 void CUSB_Log::LoadLogFile() {

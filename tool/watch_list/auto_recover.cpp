@@ -10,8 +10,8 @@
 #include "log_viewer/log_file.h"
 #include "message_box.h"
 #include "record_format.h"
+#include "resources/list_columns.h"
 #include "resources/menu_resources.h"
-#include "resources/layout_scale.h"
 #include "resources/resource_ids.h"
 #include "resources/texts.h"
 #include "ui_auto_recover.h"
@@ -61,19 +61,8 @@ bool CAutoRecover::OnInitDialog() {
 }
 
 void CAutoRecover::InitListColumns() {
-    struct Column {
-        const char* title;
-        int width;
-    };
-    static constexpr Column kColumns[] = {{"Index", 50}, {"Port", 50}, {"VID", 50}, {"PID", 50}, {"Device Name", 230}};
-    m_deviceList->clear();
-    m_deviceList->setColumnCount(std::size(kColumns));
-    QStringList titles;
-    for (const Column& column : kColumns) titles.append(QString::fromLatin1(column.title));
-    m_deviceList->setHeaderLabels(titles);
-    for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-        m_deviceList->setColumnWidth(i, scaledPixels(kColumns[i].width));
-    }
+    static constexpr ListColumn kColumns[] = {{"Index", 50}, {"Port", 50}, {"VID", 50}, {"PID", 50}, {"Device Name", 230}};
+    setListColumns(*m_deviceList, kColumns);
 }
 
 // Row i shows entry i: the list is always filled whole, in the library's
