@@ -95,7 +95,7 @@ void CMyTalvernDlg::FillHubTree(const vostrel::DeviceInfoBlock& block) {
         auto* hubItem = new QTreeWidgetItem(m_hubTree, QStringList{hubLabel(hub)});
         hubItem->setData(0, Qt::UserRole, hub);
         for (int port = 0; port < vostrel::kPortsPerHub; ++port) {
-            const vostrel::PortInfoRecord& record = block.port(hub, port);
+            const vostrel::PortInfoRecord& record = vostrel::portRecord(block, hub, port);
             // A device that is attached but not configured leaves the mask as it is.
             if (record.connectionStatus == vostrel::NoDeviceConnected) {
                 portMask(hub) &= static_cast<std::uint8_t>(~(1u << port));

@@ -10,7 +10,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 
 class QMenu;
 class QPoint;
