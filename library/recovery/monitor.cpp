@@ -54,9 +54,12 @@ void monitorThread(std::shared_ptr<platform::Signal> stop, StartDelay delay, pla
     }
 }
 
-void saveWithEnabled(std::optional<std::uint8_t> enabled) {
+void saveAfterStop(ClearEnabled clear) {
     std::lock_guard lock(generalLock());
-    if (enabled) std::atomic_ref(settings().enabled).store(*enabled);
+    if (clear == ClearEnabled::Yes) {
+        for (int slot = 0; slot < settings().count; ++slot) endRecoveryLocked(slot);
+        std::atomic_ref(settings().enabled).store(0);
+    }
     saveSettings();
 }
 
@@ -71,7 +74,11 @@ bool startMonitor(StartDelay delay) {
     } catch (const std::system_error&) {
         return false;
     }
-    saveWithEnabled(1);
+    {
+        std::lock_guard lock(generalLock());
+        std::atomic_ref(settings().enabled).store(1);
+        saveSettings();
+    }
     return true;
 }
 
@@ -81,7 +88,7 @@ bool stopMonitor(ClearEnabled clear) {
     monitor.current->stop->raise();
     monitor.current->thread.join();
     monitor.current.reset();
-    saveWithEnabled(clear == ClearEnabled::Yes ? std::optional<std::uint8_t>(0) : std::nullopt);
+    saveAfterStop(clear);
     return true;
 }
 

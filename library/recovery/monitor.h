@@ -32,6 +32,11 @@ bool startMonitor(StartDelay delay);
 // enabled flag when asked and saves the settings. False, with nothing
 // changed, when no monitor thread exists.
 //
+// A stop that clears the flag switches auto recovery off: every port the
+// monitor holds off for a recovery is switched on again and its recovery
+// ends, since no monitor would switch it on. A stop that keeps the flag (the
+// unload) leaves recoveries as they are, to go on at the next start.
+//
 // The thread is never cut off: it could hold a lock. It ends by itself
 // within one step instead, since each of its waits ends at once on a stop
 // and a stop also ends its pass between two entries. Only a call into the
