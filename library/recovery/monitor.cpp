@@ -6,9 +6,11 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "frame/locks.h"
 #include "platform/clock.h"
+#include "platform/fork_hooks.h"
 #include "portctl/port_switch.h"
 #include "recovery/monitor_pass.h"
 #include "recovery/settings.h"
@@ -27,6 +29,10 @@ struct MonitorThread {
 struct MonitorState {
     std::optional<MonitorThread> current;
     platform::Clock* clock = &platform::realClock();
+    // Thread objects that a fork copied into this process without their
+    // threads: such an object can be neither joined nor destroyed (a joinable
+    // std::thread ends the process when destroyed), so it is kept here.
+    std::vector<std::thread> forkedAway;
 };
 
 MonitorState& state() {
@@ -63,6 +69,16 @@ void saveAfterStop(ClearEnabled clear) {
     saveSettings();
 }
 
+// The child has no monitor thread, whatever the parent had: one recorded
+// would keep a start from starting one and a stop would wait for it.
+void afterForkInChild() {
+    releaseLocksAfterFork();
+    MonitorState& monitor = state();
+    if (!monitor.current) return;
+    monitor.forkedAway.push_back(std::move(monitor.current->thread));
+    monitor.current.reset();
+}
+
 }  // namespace
 
 bool startMonitor(StartDelay delay) {
@@ -90,6 +106,12 @@ bool stopMonitor(ClearEnabled clear) {
     monitor.current.reset();
     saveAfterStop(clear);
     return true;
+}
+
+void registerMonitorForkHandlers() {
+    static const bool registered =
+        (platform::registerForkHandlers(holdLocksForFork, releaseLocksAfterFork, afterForkInChild), true);
+    static_cast<void>(registered);
 }
 
 void useMonitorClock(platform::Clock& clock) { state().clock = &clock; }

@@ -44,6 +44,12 @@ bool startMonitor(StartDelay delay);
 // under the general lock, which the stop needs for its save in any case.
 bool stopMonitor(ClearEnabled clear);
 
+// Registers, once per process, what a child made by fork needs: locks that
+// no other thread holds, and no monitor thread recorded (the child has
+// none), so that a start there starts one. The stored enabled flag stays as
+// it was; no monitor starts in the child by itself.
+void registerMonitorForkHandlers();
+
 // The clock the monitor waits with; the real one unless a test set another.
 // Set it only while no monitor thread exists.
 void useMonitorClock(platform::Clock& clock);
