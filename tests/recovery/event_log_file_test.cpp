@@ -8,9 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <regex>
 
 #include "child_process.h"
 #include "monitor_fixture.h"
@@ -99,8 +99,10 @@ TEST_F(EventLogFile, ALineCutShortByAFullDiskIsTakenBackAndTheNextLineStandsAlon
     const std::vector<std::string> lines = logLines();
     ASSERT_EQ(lines.size(), 2u) << textOf("vostrel.log");
     EXPECT_EQ(lines[0] + "\r\n", earlier);
-    const std::regex whole(R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d,3,0,2,0x04D8,0x000A,Acme,Camera)");
-    EXPECT_TRUE(std::regex_match(lines[1], whole)) << lines[1];
+    std::string line = lines[1];  // the digits of its time stamp as 'd'
+    std::replace_if(line.begin(), line.begin() + std::min<std::size_t>(19, line.size()),
+                    [](char c) { return c >= '0' && c <= '9'; }, 'd');
+    EXPECT_EQ(line, "dddd/dd/dd dd:dd:dd,3,0,2,0x04D8,0x000A,Acme,Camera");
     EXPECT_TRUE(textOf("vostrel.log").ends_with("\r\n"));
 }
 
