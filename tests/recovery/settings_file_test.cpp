@@ -8,6 +8,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -158,6 +159,33 @@ TEST(SettingsSave, ProcessesKilledWhileSavingLeaveAWholeFileAndNoLeftoverAfterTh
     EXPECT_EQ(addEntry(2, 2), 1);
     EXPECT_EQ(temporaries(), std::set<std::string>{});
     libraryUnload();
+}
+
+// Two programs using the library from one folder save at the same time:
+// neither may take the other's temporary file for a leftover.
+TEST(SettingsSave, TwoProcessesSavingAtOnceNeverRemoveEachOthersTemporaryFile) {
+    ScratchDir dir;
+    libraryLoad();
+    ASSERT_EQ(addEntry(5, 0), 1);  // a file to load: no report of a missing one
+    libraryUnload();
+    const auto result = runInChild([] {
+        ::setenv("VOSTREL_DEBUG", "1", 1);
+        const pid_t other = ::fork();
+        libraryLoad();
+        for (int round = 0; round < 100; ++round) {
+            addEntry(5, round % 4);
+            const DeviceInfoRecord record = makeRecord(5, round % 4);
+            Hub_DeleteAutoCheckDeviceInfo(&record);
+        }
+        libraryUnload();
+        if (other == 0) ::_exit(0);
+        ::waitpid(other, nullptr, 0);
+        return std::string();
+    }, std::chrono::seconds(120));
+    EXPECT_EQ(result.problems, "");
+    EXPECT_EQ(result.errors.find("vostrel: "), std::string::npos) << result.errors;
+    EXPECT_EQ(readBytes("vostrel.dat").size(), sizeof(AutoCheckSettings));
+    EXPECT_EQ(temporaries(), std::set<std::string>{});
 }
 
 TEST(SettingsSave, AWriteThatFailsLeavesThePreviousFileAndNoTemporaryFile) {
