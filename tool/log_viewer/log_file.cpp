@@ -32,20 +32,37 @@ QString decodeLogLine(QByteArrayView bytes) {
     return QString::fromLatin1(bytes);
 }
 
-std::array<QString, kLogFields> splitLogLine(const QString& line) {
-    std::array<QString, kLogFields> fields;
+LogEvent parseLogLine(const QString& line) {
+    LogEvent event;
+    QString* const leftFields[] = {&event.dateTime,   &event.eventCode, &event.hubIndex,
+                                   &event.portNumber, &event.vendorId,  &event.productId};
     qsizetype start = 0;
-    for (int k = 0; k < kLogFields - 1; ++k) {
+    for (QString* field : leftFields) {
         const qsizetype comma = line.indexOf(u',', start);
         if (comma < 0) {
-            fields[k] = line.mid(start);
-            return fields;
+            *field = line.mid(start);
+            return event;
         }
-        fields[k] = line.mid(start, comma - start);
+        *field = line.mid(start, comma - start);
         start = comma + 1;
     }
-    fields[kLogFields - 1] = line.mid(start);
-    return fields;
+    const QString texts = line.mid(start);
+    qsizetype separator = -1;
+    for (qsizetype i = texts.size() - 1; i >= 0; --i) {
+        if (texts[i] != u',') continue;
+        if (separator < 0) separator = i;
+        if (i + 1 == texts.size() || texts[i + 1] != u' ') {
+            separator = i;
+            break;
+        }
+    }
+    if (separator < 0) {
+        event.manufacturer = texts;
+        return event;
+    }
+    event.manufacturer = texts.left(separator);
+    event.product = texts.mid(separator + 1);
+    return event;
 }
 
 }  // namespace talvern

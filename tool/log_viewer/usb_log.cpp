@@ -38,10 +38,11 @@ void CUSB_Log::LoadLogFile() {
     QList<QTreeWidgetItem*> rows;
     rows.reserve(lines.size());
     for (const QString& line : lines) {
-        // Field 1, the event code, is not shown.
-        const auto field = splitLogLine(line);
-        rows.append(new QTreeWidgetItem(QStringList{QString::number(rows.size() + 1), field[0], field[2], field[3],
-                                                    field[4], field[5], deviceName(field[6], field[7])}));
+        // The event code is not shown.
+        const LogEvent event = parseLogLine(line);
+        rows.append(new QTreeWidgetItem(QStringList{QString::number(rows.size() + 1), event.dateTime,
+                                                    event.hubIndex, event.portNumber, event.vendorId,
+                                                    event.productId, deviceName(event.manufacturer, event.product)}));
     }
     m_logList->addTopLevelItems(rows);
 }
