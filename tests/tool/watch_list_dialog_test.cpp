@@ -96,6 +96,32 @@ private slots:
         }
     }
 
+    // The rule's replacement is selected, so the next keys overtype it.
+    void typingOverTheRulesReplacement_data() {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<QString>("shown");
+        const int selectAll = int(Qt::ControlModifier) | Qt::Key_A;
+        QTest::newRow("cleared, then 10") << QList<int>{selectAll, Qt::Key_Backspace, Qt::Key_1, Qt::Key_0} << "10";
+        QTest::newRow("0, then 7") << QList<int>{selectAll, Qt::Key_0, Qt::Key_7} << "7";
+        QTest::newRow("300, then 42") << QList<int>{selectAll, Qt::Key_3, Qt::Key_0, Qt::Key_0, Qt::Key_4, Qt::Key_2}
+                                      << "42";
+        QTest::newRow("kept text is not selected") << QList<int>{selectAll, Qt::Key_1, Qt::Key_2} << "12";
+    }
+    void typingOverTheRulesReplacement() {
+        QFETCH(QList<int>, keys);
+        QFETCH(QString, shown);
+        CAutoRecover dialog;
+        dialog.OnInitDialog();
+        for (const QString name : {"intervalTimeEdit", "offTimeEdit"}) {
+            auto& box = child<QLineEdit>(dialog, name);
+            for (const int key : keys) {
+                QTest::keyClick(&box, Qt::Key(key & ~Qt::KeyboardModifierMask),
+                                Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+            }
+            QCOMPARE(box.text(), shown);
+        }
+    }
+
     void okStoresTheTimesAndRestartsAnEnabledMonitor_data() {
         QTest::addColumn<bool>("monitoring");
         QTest::addColumn<QString>("interval");

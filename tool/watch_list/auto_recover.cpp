@@ -121,8 +121,13 @@ void CAutoRecover::OnOkClicked() {
 }
 
 void CAutoRecover::applyTimeBoxRule(QLineEdit* box) {
-    // The corrected text raises this update once more, and then stays.
-    if (const auto correction = timeBoxCorrection(box->text())) box->setText(*correction);
+    // The corrected text raises this update once more, and then stays. It is
+    // left selected, so that the next keystroke replaces it instead of
+    // adding to it: clearing the box and typing 10 gives 10, not 310.
+    if (const auto correction = timeBoxCorrection(box->text())) {
+        box->setText(*correction);
+        box->selectAll();
+    }
 }
 
 void CAutoRecover::OnUpdateIntervalTime() { applyTimeBoxRule(ui->intervalTimeEdit); }
