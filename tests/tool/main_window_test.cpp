@@ -1,6 +1,7 @@
 // The main window "RAV_Uvidaro 4Port" and its about box, on the simulated bench.
 #include <QCheckBox>
 #include <QMenu>
+#include <QScrollBar>
 
 #include "main_window/about_dlg.h"
 #include "main_window/my_talvern_dlg.h"
@@ -118,12 +119,51 @@ private slots:
         QCOMPARE(int(dialog.PortMask(0)), 0x07);
         dialog.RefreshHubTree();
         QCOMPARE(treeOf(dialog).topLevelItem(0)->child(0)->text(0), "[Port1] Maker Widget - VID:0x04D8 PID:0x000A");
+    }
 
-        // A refresh while the menu is up leaves its command without a port.
-        const auto stale = portMenu(dialog, 0, 0);
+    // While a port's menu is up, a device elsewhere goes, the tree is read
+    // again and the selection moves: the menu still acts on its own port.
+    void aPortMenuActsOnItsOwnPortWhateverTheTreeBecame() {
+        CMyTalvernDlg dialog;
+        open(dialog);
+        const auto offMenu = portMenu(dialog, 0, 0);
+        const auto watchMenu = portMenu(dialog, 0, 0);
+        QVERIFY(simulate({"unplug", "nameless"}));
         dialog.RefreshHubTree();
-        menuCommand(*stale, ID_PORT_OFF)->trigger();
-        QCOMPARE(int(dialog.PortMask(0)), 0x07);
+        QCOMPARE(int(dialog.PortMask(1)), 0x00);
+        treeOf(dialog).setCurrentItem(treeOf(dialog).topLevelItem(1)->child(2));
+        menuCommand(*offMenu, ID_PORT_OFF)->trigger();
+        menuCommand(*watchMenu, ID_ADD_AUTO_RECOVERY_LIST)->trigger();
+        QCOMPARE(QList<int>({dialog.PortMask(0), dialog.PortMask(1)}), QList<int>({0x06, 0x00}));
+        vostrel::DeviceInfoRecord record{};
+        QCOMPARE(Hub_GetAutoCheckDeviceInfo_Index_and_Port(&record, 0, 0), 1);
+        dialog.RefreshHubTree();
+        QCOMPARE(treeOf(dialog).topLevelItem(0)->child(0)->text(0), "[Port1] NoDeviceConnected");
+    }
+
+    void aRefreshKeepsTheSelectionTheExpandedHubsAndTheScrollPosition() {
+        session_.reset();
+        session_.emplace(exampleBench("32-hubs.json").constData());
+        CMyTalvernDlg dialog;
+        open(dialog);
+        QTreeWidget& tree = treeOf(dialog);
+        QCOMPARE(tree.topLevelItemCount(), 32);
+        tree.topLevelItem(2)->setExpanded(false);
+        tree.setCurrentItem(tree.topLevelItem(20)->child(1));
+        tree.verticalScrollBar()->setValue(tree.verticalScrollBar()->maximum() / 2);
+        const int scrolled = tree.verticalScrollBar()->value();
+        QVERIFY(scrolled > 0);
+        QVERIFY(simulate({"unplug", "d05p2"}));
+        dialog.RefreshHubTree();
+        QCOMPARE(tree.topLevelItem(5)->child(1)->text(0), "[Port2] NoDeviceConnected");
+        QList<bool> expanded;
+        for (int hub : {0, 1, 2, 3, 31}) expanded << tree.topLevelItem(hub)->isExpanded();
+        QCOMPARE(expanded, (QList<bool>{true, true, false, true, true}));
+        const QList<QTreeWidgetItem*> selected = tree.selectedItems();
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(selected.front()->text(0), tree.topLevelItem(20)->child(1)->text(0));
+        QCOMPARE(tree.indexOfTopLevelItem(selected.front()->parent()), 20);
+        QCOMPARE(tree.verticalScrollBar()->value(), scrolled);
     }
 
     void checkBoxStartsAndStopsTheMonitor() {

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
@@ -45,6 +46,12 @@ public:
 private:
     vostrel::test::ScratchDir dir_;
 };
+
+// One of the simulator's example benches, e.g. "32-hubs.json".
+inline QByteArray exampleBench(const QString& name) {
+    QFile file(BENCH_EXAMPLES_DIR "/" + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 // Changes the simulated bench with the simulator's command line, e.g. {"unplug", "widget"}.
 inline bool simulate(const QStringList& arguments) {

@@ -76,6 +76,8 @@ bool CMyTalvernDlg::OnInitDialog() {
         }
         for (int hub = 0; hub < hubsIn(m_deviceInfo); ++hub) portMask(hub) = kAllPortsPowered;
     }
+    // Each opening starts from an empty tree, so it ends fully expanded with nothing selected.
+    m_hubTree->clear();
     RefreshHubTree();
     return true;
 }
@@ -89,10 +91,20 @@ void CMyTalvernDlg::RefreshHubTree() {
     FillHubTree(m_deviceInfo);
 }
 
+// The items of hubs and ports that stay are updated in place, so that a
+// re-read keeps what the user did with the tree: the selection, the hubs
+// collapsed and the scroll position. New hubs come expanded.
 void CMyTalvernDlg::FillHubTree(const vostrel::DeviceInfoBlock& block) {
-    m_hubTree->clear();
-    for (int hub = 0; hub < hubsIn(block); ++hub) {
-        auto* hubItem = new QTreeWidgetItem(m_hubTree, QStringList{hubLabel(hub)});
+    const int hubs = hubsIn(block);
+    while (m_hubTree->topLevelItemCount() > hubs) delete m_hubTree->takeTopLevelItem(hubs);
+    for (int hub = 0; hub < hubs; ++hub) {
+        QTreeWidgetItem* hubItem = m_hubTree->topLevelItem(hub);
+        if (hubItem == nullptr) {
+            hubItem = new QTreeWidgetItem(m_hubTree);
+            for (int port = 0; port < vostrel::kPortsPerHub; ++port) new QTreeWidgetItem(hubItem);
+            hubItem->setExpanded(true);
+        }
+        hubItem->setText(0, hubLabel(hub));
         hubItem->setData(0, Qt::UserRole, hub);
         for (int port = 0; port < vostrel::kPortsPerHub; ++port) {
             const vostrel::PortInfoRecord& record = block.port(hub, port);
@@ -102,10 +114,10 @@ void CMyTalvernDlg::FillHubTree(const vostrel::DeviceInfoBlock& block) {
             } else if (record.configurationValue != 0) {
                 portMask(hub) |= static_cast<std::uint8_t>(1u << port);
             }
-            auto* portItem = new QTreeWidgetItem(hubItem, QStringList{portLabel(port, record)});
+            QTreeWidgetItem* portItem = hubItem->child(port);
+            portItem->setText(0, portLabel(port, record));
             portItem->setData(0, Qt::UserRole, port);
         }
-        hubItem->setExpanded(true);
     }
 }
 
@@ -144,7 +156,10 @@ std::unique_ptr<QMenu> CMyTalvernDlg::CreatePortMenu(const QPoint& pos) {
     int hub = 0;
     int port = 0;
     if (!resolveSelectedPort(hub, port)) return nullptr;
+    return createPortMenu(hub, port);
+}
 
+std::unique_ptr<QMenu> CMyTalvernDlg::createPortMenu(int hub, int port) {
     auto menu = loadMenu(IDR_MENU_ONOFF, this);
     const bool powered = (PortMask(hub) & (1u << port)) != 0;
     menuCommand(*menu, ID_PORT_ON)->setEnabled(!powered);
@@ -159,7 +174,10 @@ std::unique_ptr<QMenu> CMyTalvernDlg::CreatePortMenu(const QPoint& pos) {
         add->setEnabled(record.connectionStatus == vostrel::DeviceConnected);
     }
 
-    connect(menu.get(), &QMenu::triggered, this, [this](QAction* action) { OnCommand(action->data().toInt()); });
+    // The command acts on the port the menu was opened for: the tree may be
+    // read again, and the selection lost or moved, while the menu is up.
+    connect(menu.get(), &QMenu::triggered, this,
+            [this, hub, port](QAction* action) { OnCommand(action->data().toInt(), hub, port); });
     return menu;
 }
 
@@ -167,37 +185,28 @@ void CMyTalvernDlg::OnTreeRightClick(const QPoint& pos) {
     if (auto menu = CreatePortMenu(pos)) menu->exec(QCursor::pos());
 }
 
-void CMyTalvernDlg::OnCommand(int id) {
+void CMyTalvernDlg::OnCommand(int id, int hub, int port) {
     switch (id) {
-        case ID_PORT_ON: OnPortOn(); break;
-        case ID_PORT_OFF: OnPortOff(); break;
-        case ID_ADD_AUTO_RECOVERY_LIST: OnAddAutoRecoveryList(); break;
+        case ID_PORT_ON: OnPortOn(hub, port); break;
+        case ID_PORT_OFF: OnPortOff(hub, port); break;
+        case ID_ADD_AUTO_RECOVERY_LIST: OnAddAutoRecoveryList(hub, port); break;
         default: break;
     }
 }
 
 // The port commands change the mask before the library call, whatever its
-// result, and leave the tree alone: the labels follow at the next re-read.
-void CMyTalvernDlg::OnPortOn() {
-    int hub = 0;
-    int port = 0;
-    if (!resolveSelectedPort(hub, port)) return;
+// result, and leave the labels alone: they follow at the next re-read.
+void CMyTalvernDlg::OnPortOn(int hub, int port) {
     portMask(hub) |= static_cast<std::uint8_t>(1u << port);
     Hub_SetHubPortStatus(hub, port, 1);
 }
 
-void CMyTalvernDlg::OnPortOff() {
-    int hub = 0;
-    int port = 0;
-    if (!resolveSelectedPort(hub, port)) return;
+void CMyTalvernDlg::OnPortOff(int hub, int port) {
     portMask(hub) &= static_cast<std::uint8_t>(~(1u << port));
     Hub_SetHubPortStatus(hub, port, 0);
 }
 
-void CMyTalvernDlg::OnAddAutoRecoveryList() {
-    int hub = 0;
-    int port = 0;
-    if (!resolveSelectedPort(hub, port)) return;
+void CMyTalvernDlg::OnAddAutoRecoveryList(int hub, int port) {
     vostrel::DeviceInfoRecord record{};
     if (Hub_GetDeviceInfo_Index_and_Port(&record, hub, port) != 0) Hub_SetAutoCheckDeviceInfo(&record);
 }

@@ -41,12 +41,13 @@ public:
     // fails: the program must end), and fills the tree with fresh masks.
     bool OnInitDialog();
 
-    // Reads the hubs again and rebuilds the tree; the masks are kept.
+    // Reads the hubs again and brings the tree up to date; the masks, the
+    // selection, the collapsed hubs and the scroll position are kept.
     void RefreshHubTree();
 
     // The port menu that a right click at `pos` (tree viewport coordinates)
-    // shows, with its items greyed and its commands connected; null where a
-    // right click shows no menu. Selects the item under `pos`.
+    // shows, with its items greyed and its commands connected to that port;
+    // null where a right click shows no menu. Selects the item under `pos`.
     std::unique_ptr<QMenu> CreatePortMenu(const QPoint& pos);
 
     // The window menu with the about item.
@@ -67,10 +68,11 @@ private:
     bool resolveSelectedPort(int& hubIndex, int& portIndex) const;
 
     void OnTreeRightClick(const QPoint& pos);
-    void OnCommand(int id);
-    void OnPortOn();
-    void OnPortOff();
-    void OnAddAutoRecoveryList();
+    std::unique_ptr<QMenu> createPortMenu(int hub, int port);
+    void OnCommand(int id, int hub, int port);
+    void OnPortOn(int hub, int port);
+    void OnPortOff(int hub, int port);
+    void OnAddAutoRecoveryList(int hub, int port);
     void OnAutoRecoveryList();
     void OnEnableAutoRecovery(bool checked);
 
