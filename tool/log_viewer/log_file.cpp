@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace talvern {
 
@@ -23,6 +24,22 @@ QStringList readLogLines(const QString& path) {
         start = next;
     }
     return lines;
+}
+
+QString readLastLogLine(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const qint64 size = file.size();
+    // A line is at most about a kilobyte; the window grows until it holds
+    // the whole last line, or the whole file.
+    for (qint64 window = 4096;; window *= 4) {
+        const qint64 start = std::max<qint64>(0, size - window);
+        if (!file.seek(start)) return {};
+        QByteArray tail = file.read(size - start);
+        while (!tail.isEmpty() && (tail.endsWith('\n') || tail.endsWith('\r'))) tail.chop(1);
+        const qsizetype lineStart = tail.lastIndexOf('\n') + 1;
+        if (lineStart > 0 || start == 0) return decodeLogLine(QByteArrayView(tail).sliced(lineStart));
+    }
 }
 
 QString decodeLogLine(QByteArrayView bytes) {

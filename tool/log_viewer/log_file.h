@@ -17,6 +17,10 @@ QString logFilePath();
 // be opened.
 QStringList readLogLines(const QString& path);
 
+// The file's last line that is not empty, or an empty string when there is
+// none or the file cannot be opened. Reads only the end of the file.
+QString readLastLogLine(const QString& path);
+
 // One line's bytes as text: UTF-8 when they are valid UTF-8 (what the library
 // writes under a UTF-8 locale), otherwise one character per byte.
 QString decodeLogLine(QByteArrayView bytes);

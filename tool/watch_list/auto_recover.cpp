@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QRegularExpressionValidator>
 #include <QTreeWidget>
@@ -15,6 +16,7 @@
 #include "resources/resource_ids.h"
 #include "resources/texts.h"
 #include "ui_auto_recover.h"
+#include "views/truncated_text_tips.h"
 #include "watch_list/time_box_rule.h"
 
 namespace talvern {
@@ -22,6 +24,8 @@ namespace talvern {
 CAutoRecover::CAutoRecover(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::CAutoRecover>()) {
     ui->setupUi(this);
     m_deviceList = ui->deviceList;
+    TruncatedTextTips::install(*m_deviceList);
+    m_deviceList->installEventFilter(this);
 
     // The time boxes take digits only.
     const QRegularExpression digits(QStringLiteral("[0-9]*"));
@@ -97,6 +101,15 @@ std::unique_ptr<QMenu> CAutoRecover::CreateListMenu() {
 
 void CAutoRecover::OnListRightClick() {
     if (auto menu = CreateListMenu()) menu->exec(QCursor::pos());
+}
+
+bool CAutoRecover::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_deviceList && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        OnRemoveAutoRecoveryList();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void CAutoRecover::OnRemoveAutoRecoveryList() {
