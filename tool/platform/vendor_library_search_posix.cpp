@@ -1,5 +1,7 @@
 #include <dlfcn.h>
+#include <link.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
@@ -21,13 +23,19 @@ VendorLibrarySearch vendorLibrarySearch() {
             folders = colon == std::string_view::npos ? std::string_view() : folders.substr(colon + 1);
         }
     }
-    // The hub library's run path is its own folder; dladdr names the file
-    // that holds one of its exports.
+    // The hub library's run path is its own folder ($ORIGIN): that of the
+    // object which holds its exports, the program itself when it was linked in.
     Dl_info info{};
-    if (::dladdr(reinterpret_cast<void*>(&Hub_InitPt2lib), &info) != 0 && info.dli_fname != nullptr) {
-        const std::string file(info.dli_fname);
-        const std::size_t slash = file.rfind('/');
-        if (slash != std::string::npos) search.hubLibraryFolder = file.substr(0, slash == 0 ? 1 : slash);
+    link_map* object = nullptr;
+    if (::dladdr1(reinterpret_cast<void*>(&Hub_InitPt2lib), &info, reinterpret_cast<void**>(&object),
+                  RTLD_DL_LINKMAP) != 0 &&
+        object != nullptr) {
+        const char* file = object->l_name[0] == '\0' ? "/proc/self/exe" : object->l_name;
+        if (char* path = ::realpath(file, nullptr)) {
+            const std::string resolved(path);
+            std::free(path);
+            search.hubLibraryFolder = resolved.substr(0, std::max<std::size_t>(resolved.rfind('/'), 1));
+        }
     }
     search.systemFolders = "the system's library folders (/etc/ld.so.cache, /lib, /usr/lib)";
     return search;
