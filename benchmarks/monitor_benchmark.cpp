@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "frame/locks.h"
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 #include "library_lifecycle.h"
 #include "loaded_library.h"
 #include "platform/clock.h"

@@ -6,7 +6,9 @@
 #include <memory>
 
 #include "frame/locks.h"
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 #include "platform/usb_stack.h"
 #include "usb_stack_double.h"
 

@@ -14,7 +14,9 @@
 #include <memory>
 #include <string>
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 #include "library_lifecycle.h"
 #include "portctl/pt2lib_api.h"
 #include "scratch_dir.h"

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <string>
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 
 namespace {
 

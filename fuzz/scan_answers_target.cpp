@@ -9,7 +9,7 @@
 #include "frame/locks.h"
 #include "frame/text.h"
 #include "fuzz_input.h"
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
 #include "scan/monitor_view.h"
 #include "scan/usb_tree_scan.h"
 #include "usb_stack_double.h"

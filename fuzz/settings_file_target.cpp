@@ -12,7 +12,7 @@
 #include <string>
 
 #include "frame/locks.h"
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
 #include "library_lifecycle.h"
 #include "platform/usb_stack.h"
 #include "recovery/event_log.h"

@@ -3,7 +3,9 @@
 // maps them onto the body instead, so nothing is declared here.
 #pragma once
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include <cstdint>
 
 #if defined(_WIN32)
 #define VOSTREL_EXPORT_ALIAS(name, params, target)

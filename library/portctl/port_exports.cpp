@@ -5,7 +5,9 @@
 #include <mutex>
 
 #include "frame/locks.h"
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 #include "portctl/hub_binding.h"
 #include "portctl/port_pins.h"
 #include "portctl/port_switch.h"

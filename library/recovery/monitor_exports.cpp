@@ -2,7 +2,7 @@
 // (the control program's window thread, or load and unload) calls them.
 #include <atomic>
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
 #include "recovery/monitor.h"
 #include "recovery/settings.h"
 

@@ -5,7 +5,7 @@
 
 #include "frame/locks.h"
 #include "frame/text.h"
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
 #include "recovery/settings.h"
 
 using namespace vostrel;

@@ -13,7 +13,7 @@ void mergeTable(const PortInfoRecord* table, int count, DeviceInfoBlock& block) 
     for (int h = 0; h < std::min(count, kMaxHubs); ++h) {
         for (int p = 0; p < kPortsPerHub; ++p) {
             const PortInfoRecord& source = table[h * kPortsPerHub + p];
-            PortInfoRecord& target = block.port(h, p);
+            PortInfoRecord& target = portRecord(block, h, p);
             if (source.connectionStatus != NoDeviceConnected) target = source;
             target.hubIndex = h;
             target.portIndex = p;

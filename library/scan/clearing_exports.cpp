@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "frame/export_alias.h"
+#include "frame/records.h"
 
 extern "C" {
 

@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "frame/locks.h"
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
 
 namespace vostrel {
 namespace {

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "frame/locks.h"
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
 #include "scan/device_views.h"
 
 using namespace vostrel;

@@ -36,7 +36,7 @@ int readViewPort(const DeviceInfoBlock& view, int hubIndex, int portIndex, Devic
                  WithConfiguration with) {
     std::memset(&record, 0, sizeof record);
     if (hubIndex < 0 || hubIndex >= view.hubCount || portIndex < 0 || portIndex >= kPortsPerHub) return 0;
-    copyPortToDeviceRecord(view.port(hubIndex, portIndex), record, with);
+    copyPortToDeviceRecord(portRecord(view, hubIndex, portIndex), record, with);
     return 1;
 }
 

@@ -19,7 +19,9 @@
 #include "core/live_bench.h"
 #include "core/utf.h"
 #include "frame/text.h"
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 
 namespace vostrel::sim {
 
@@ -179,7 +181,7 @@ private:
     // The library's own scan of the device's port.
     bool libraryShowsWorking(const HubLibrary& hub, const Target& target, const Device& device, bool configured) {
         hub.getDeviceInfo(block_.get());
-        const PortInfoRecord& seen = block_->port(target.hub, target.port - 1);
+        const PortInfoRecord& seen = portRecord(*block_, target.hub, target.port - 1);
         return block_->hubCount > target.hub && seen.connectionStatus == DeviceConnected &&
                seen.vendorId == device.vendorId && seen.productId == device.productId &&
                (!configured || seen.configurationValue != 0);

@@ -18,7 +18,7 @@
 #include "core/description_error.h"
 #include "core/live_bench.h"
 #include "portctl/pt2lib_api.h"
-#include "pt2lib/standin_errors.h"
+#include "portctl/pt2lib_errors.h"
 
 #define SIM_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -29,6 +29,9 @@ namespace {
 constexpr std::size_t kHubListBytes = 2048;  // the smallest buffer the hub library hands over
 constexpr std::size_t kVersionBytes = 2048;
 constexpr const char* kVersion = "Vostrel simulator pt2lib stand-in 1.0";
+
+// The cause of the calling thread's last failed call, whatever the handle.
+thread_local std::uint32_t t_lastError = PT2_OK;
 
 // Raised inside an edit to leave the bench file untouched.
 struct Refused {
@@ -59,7 +62,7 @@ public:
         const auto view = bench_.view();
         if (!view || index >= view->familyHubs().size()) return -1;
         const Pt2Handle handle = next_++;
-        open_[handle] = OpenHub{view->familyHubs()[index]->pointer, kNoError};
+        open_[handle] = OpenHub{view->familyHubs()[index]->pointer, PT2_OK};
         return handle;
     }
 
@@ -69,9 +72,10 @@ public:
     }
 
     std::uint32_t lastError(Pt2Handle handle) {
+        if (handle == -1) return t_lastError;
         std::lock_guard lock(mutex_);
         const auto found = open_.find(handle);
-        return found == open_.end() ? kErrorInvalidHandle : found->second.lastError;
+        return found == open_.end() ? PT2_ERROR_INVALID_HANDLE : found->second.lastError;
     }
 
     std::int32_t configurePin(Pt2Handle handle, std::uint32_t pin) {
@@ -79,12 +83,12 @@ public:
     }
 
     std::int32_t getPin(Pt2Handle handle, std::uint32_t pin, std::uint32_t* state) {
-        if (state == nullptr) return fail(handle, kErrorBadArgument);
+        if (state == nullptr) return fail(handle, PT2_ERROR_BAD_ARGUMENT);
         return read(handle, pin, [&](const Device& hub, int port) { *state = hub.portPower[port - 1] ? 1 : 0; });
     }
 
     std::int32_t setPin(Pt2Handle handle, std::uint32_t pin, std::uint32_t state) {
-        if (!isPortPin(pin)) return fail(handle, kErrorNoSuchPin);
+        if (!isPortPin(pin)) return fail(handle, PT2_ERROR_NO_SUCH_PIN);
         return change(handle, [&](Document& document, const Device& hub, const BusView& view) {
             setPortPower(document, hub, static_cast<int>(pin - kFirstPortPin) + 1, state != 0, view.now());
         });
@@ -116,48 +120,53 @@ private:
         return hub != nullptr && view.hubIndexOf(*hub) >= 0 ? hub : nullptr;
     }
 
+    // Records the outcome of a call on its handle and on the calling thread.
+    static std::int32_t outcome(std::uint32_t& handleError, std::uint32_t error) {
+        handleError = t_lastError = error;
+        return error == PT2_OK ? 1 : 0;
+    }
+
     std::int32_t fail(Pt2Handle handle, std::uint32_t error) {
         std::lock_guard lock(mutex_);
-        if (const auto found = open_.find(handle); found != open_.end()) found->second.lastError = error;
-        return 0;
+        const auto found = open_.find(handle);
+        if (found == open_.end()) return t_lastError = PT2_ERROR_INVALID_HANDLE, 0;
+        return outcome(found->second.lastError, error);
     }
 
     template <typename Use>
     std::int32_t read(Pt2Handle handle, std::uint32_t pin, Use&& use) {
         std::lock_guard lock(mutex_);
         const auto found = open_.find(handle);
-        if (found == open_.end()) return 0;
+        if (found == open_.end()) return t_lastError = PT2_ERROR_INVALID_HANDLE, 0;
         std::uint32_t& error = found->second.lastError;
-        if (!isPortPin(pin)) return error = kErrorNoSuchPin, 0;
+        if (!isPortPin(pin)) return outcome(error, PT2_ERROR_NO_SUCH_PIN);
         const auto view = bench_.view();
         const Device* hub = view ? reachable(*view, found->second.pointer) : nullptr;
-        if (hub == nullptr) return error = kErrorHubGone, 0;
+        if (hub == nullptr) return outcome(error, PT2_ERROR_HUB_GONE);
         use(*hub, static_cast<int>(pin - kFirstPortPin) + 1);
-        error = kNoError;
-        return 1;
+        return outcome(error, PT2_OK);
     }
 
     template <typename Edit>
     std::int32_t change(Pt2Handle handle, Edit&& edit) {
         std::lock_guard lock(mutex_);
         const auto found = open_.find(handle);
-        if (found == open_.end()) return 0;
+        if (found == open_.end()) return t_lastError = PT2_ERROR_INVALID_HANDLE, 0;
         std::uint32_t& error = found->second.lastError;
         const std::string& pointer = found->second.pointer;
         try {
             bench_.update([&](Document& document, const BusView& view) {
                 const Device* hub = reachable(view, pointer);
-                if (hub == nullptr) throw Refused{kErrorHubGone};
+                if (hub == nullptr) throw Refused{PT2_ERROR_HUB_GONE};
                 edit(document, *hub, view);
             });
         } catch (const Refused& refused) {
-            return error = refused.error, 0;
+            return outcome(error, refused.error);
         } catch (const std::exception& problem) {
             std::fprintf(stderr, "vostrel simulator: %s\n", problem.what());
-            return error = kErrorBenchNotWritten, 0;
+            return outcome(error, PT2_ERROR_NOT_WRITTEN);
         }
-        error = kNoError;
-        return 1;
+        return outcome(error, PT2_OK);
     }
 
     std::mutex mutex_;

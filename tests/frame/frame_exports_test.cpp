@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
 
 namespace {
 

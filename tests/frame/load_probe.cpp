@@ -5,7 +5,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 
 int main(int argc, char** argv) {
     std::uint8_t interval = 0;

@@ -8,7 +8,9 @@
 #include <utility>
 
 #include "frame/locks.h"
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 #include "loaded_library.h"
 #include "portctl/port_switch.h"
 #include "pt2lib_double.h"

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "frame/locks.h"
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 #include "loaded_library.h"
 #include "platform/usb_stack.h"
 #include "pt2lib_double.h"

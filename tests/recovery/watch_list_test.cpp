@@ -6,7 +6,9 @@
 #include <unistd.h>
 #include <vector>
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 #include "loaded_library.h"
 
 namespace {

@@ -107,7 +107,7 @@ TEST_F(DeviceInfo, MonitorSnapshotAndCacheAreIndependent) {
     hubs[0].device(2)->ids(0x1234, 0x0002);
     auto out = std::make_unique<DeviceInfoBlock>();
     ASSERT_EQ(BuildMonitorSnapshot(out.get()), 1);
-    EXPECT_EQ(out->port(0, 2).productId, 0x0002);
+    EXPECT_EQ(portRecord(*out, 0, 2).productId, 0x0002);
 
     std::int32_t result = -1;
     const DeviceInfoRecord watched = port(0, 2, &result, kMonitor);

@@ -5,7 +5,9 @@
 
 #include <memory>
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 #include "loaded_library.h"
 #include "usb_stack_double.h"
 

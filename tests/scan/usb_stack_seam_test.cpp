@@ -27,7 +27,7 @@ protected:
 TEST_F(StackChoice, ModuleNamedBeforeTheFirstScanIsChosenOnce) {
     reloadWithModule(nullptr);
     ::setenv("VOSTREL_USBSTACK", FULL_MODULE, 1);  // after load, before the first scan
-    EXPECT_EQ(std::u16string(deviceInfo()->port(0, 1).product), u"Module Widget");
+    EXPECT_EQ(std::u16string(portRecord(*deviceInfo(), 0, 1).product), u"Module Widget");
     ::setenv("VOSTREL_USBSTACK", "", 1);
     EXPECT_EQ(deviceInfo()->hubCount, 1);
 }

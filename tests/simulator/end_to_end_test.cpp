@@ -18,7 +18,9 @@
 #include "core/bench_edits.h"
 #include "core/bench_file.h"
 #include "frame/text.h"
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 #include "scratch_dir.h"
 #include "sim_test_support.h"
 
@@ -121,7 +123,7 @@ TEST_F(HubLibraryOnABench, ScansTheExampleBenches) {
         const auto isConnected = [](const PortInfoRecord& port) { return port.connectionStatus == DeviceConnected; };
         EXPECT_EQ(std::count_if(block.ports, block.ports + block.hubCount * 4, isConnected), expected.connected);
         for (const std::string& port : expected.ports) {
-            EXPECT_EQ(describe(block.port(std::stoi(port), std::stoi(port.substr(port.find(':') + 1)))), port);
+            EXPECT_EQ(describe(portRecord(block, std::stoi(port), std::stoi(port.substr(port.find(':') + 1)))), port);
         }
     }
 }
@@ -152,7 +154,7 @@ TEST_F(HubLibraryOnABench, APortSwitchedOffReadsEmptyOnItsHubOnlyUntilSwitchedOn
     ASSERT_EQ(HUB(Hub_InitPt2lib)(), 1);
     ASSERT_EQ(scan().hubCount, 5);
     for (int hub = 0; hub < 5; ++hub) {
-        EXPECT_EQ(scan().port(hub, 0).productId, hub + 1);
+        EXPECT_EQ(portRecord(scan(), hub, 0).productId, hub + 1);
         // Port 1 through the vendor library's hub index, port 2 through the hub library.
         const Pt2Handle opened = PT2(MchpUsbOpen)(hub);
         ASSERT_EQ(PT2(MchpUsbGpioSet)(opened, 17, 0), 1);
@@ -161,7 +163,7 @@ TEST_F(HubLibraryOnABench, APortSwitchedOffReadsEmptyOnItsHubOnlyUntilSwitchedOn
         const DeviceInfoBlock& off = scan();
         for (int other = 0; other < 5; ++other) {
             for (int port : {0, 1}) {
-                EXPECT_EQ(off.port(other, port).connectionStatus, other == hub ? NoDeviceConnected : DeviceConnected)
+                EXPECT_EQ(portRecord(off, other, port).connectionStatus, other == hub ? NoDeviceConnected : DeviceConnected)
                     << "hub " << hub << " switched off; hub " << other << " port " << port;
             }
         }
@@ -172,9 +174,9 @@ TEST_F(HubLibraryOnABench, APortSwitchedOffReadsEmptyOnItsHubOnlyUntilSwitchedOn
 TEST_F(HubLibraryOnABench, SeesTheChangesOfAnotherProcessAndShowsItsOwn) {
     load(test::example("two-hubs-usb3.json"));
     ASSERT_EQ(test::runCli("unplug camera").exitCode, 0);  // the bench named by the variable
-    EXPECT_EQ(scan().port(0, 0).connectionStatus, NoDeviceConnected);
+    EXPECT_EQ(portRecord(scan(), 0, 0).connectionStatus, NoDeviceConnected);
     ASSERT_EQ(test::runCli("plug 0:1").exitCode, 0);
-    EXPECT_EQ(scan().port(0, 0).connectionStatus, DeviceConnected);
+    EXPECT_EQ(portRecord(scan(), 0, 0).connectionStatus, DeviceConnected);
 
     ASSERT_EQ(HUB(Hub_InitPt2lib)(), 1);
     ASSERT_EQ(HUB(Hub_SetHubPortStatus)(1, 1, 0), 1);
@@ -225,7 +227,7 @@ TEST_P(MonitorRecovers, AWedgedWatchedDeviceByPowerCyclingItsPort) {
     std::replace_if(log.begin(), time, [](unsigned char c) { return std::isdigit(c) != 0; }, 'd');
     EXPECT_EQ(log, "dddd/dd/dd dd:dd:dd," + std::to_string(GetParam().eventCode) +
                        ",0,1,0x7E57,0x0C31,Lumen Labs,HD Camera\r\n");
-    EXPECT_EQ(describe(scan().port(0, 0)), "0:0 1 7E57:0C31 0200 2 1 EF Lumen Labs|HD Camera");
+    EXPECT_EQ(describe(portRecord(scan(), 0, 0)), "0:0 1 7E57:0C31 0200 2 1 EF Lumen Labs|HD Camera");
 }
 
 void PrintTo(const Wedging& wedging, std::ostream* out) { *out << wedging.name; }

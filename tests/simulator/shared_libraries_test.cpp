@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/usb_ioctl.h"
-#include "pt2lib/standin_errors.h"
+#include "portctl/pt2lib_errors.h"
 #include "scratch_dir.h"
 #include "sim_test_support.h"
 
@@ -90,7 +90,8 @@ TEST_F(SharedLibrary, TheStandInSwitchesOnlyHubsOnTheBusAndRefusesWhatIsNotThere
     EXPECT_STREQ(list, "0 0-1 first\n");
     const std::string before = test::readText(bench);
     EXPECT_EQ(PT2(MchpUsbGpioSet)(lower, kPin, 0), 0);
-    EXPECT_EQ(PT2(MchpUsbGetLastErr)(lower), kErrorHubGone);
+    EXPECT_EQ(PT2(MchpUsbGetLastErr)(lower), PT2_ERROR_HUB_GONE);
+    EXPECT_EQ(PT2(MchpUsbGetLastErr)(-1), PT2_ERROR_HUB_GONE);  // the thread's last call
     EXPECT_EQ(test::readText(bench), before);  // a refused switch writes nothing
     ASSERT_NE(PT2(MchpUsbGpioSet)(first, kPin + 2, 1), 0);
     ASSERT_NE(PT2(MchpUsbGetAllHubs)(list), 0);
@@ -100,16 +101,18 @@ TEST_F(SharedLibrary, TheStandInSwitchesOnlyHubsOnTheBusAndRefusesWhatIsNotThere
     EXPECT_EQ(state, 1u);
 
     EXPECT_EQ(PT2(MchpUsbConfigureGPIO)(first, kPin - 1), 0);
-    EXPECT_EQ(PT2(MchpUsbGetLastErr)(first), kErrorNoSuchPin);
+    EXPECT_EQ(PT2(MchpUsbGetLastErr)(first), PT2_ERROR_NO_SUCH_PIN);
+    EXPECT_EQ(PT2(MchpUsbGetLastErr)(lower), PT2_OK);
     EXPECT_EQ(PT2(MchpUsbGpioSet)(first, kPin + 4, 0), 0);
     EXPECT_EQ(PT2(MchpUsbGpioGet)(first, kPin, nullptr), 0);
     test::writeText("bench.json", "{ not json");
     EXPECT_EQ(PT2(MchpUsbGpioSet)(first, kPin, 0), 0);
-    EXPECT_EQ(PT2(MchpUsbGetLastErr)(first), kErrorBenchNotWritten);
+    EXPECT_EQ(PT2(MchpUsbGetLastErr)(first), PT2_ERROR_NOT_WRITTEN);
     EXPECT_EQ(test::readText(bench), "{ not json");
     EXPECT_NE(PT2(MchpUsbClose)(first), 0);
     EXPECT_EQ(PT2(MchpUsbGpioSet)(first, kPin, 0), 0);
-    EXPECT_EQ(PT2(MchpUsbGetLastErr)(first), kErrorInvalidHandle);
+    EXPECT_EQ(PT2(MchpUsbGetLastErr)(first), PT2_ERROR_INVALID_HANDLE);
+    EXPECT_EQ(PT2(MchpUsbGetLastErr)(-1), PT2_ERROR_INVALID_HANDLE);
     PT2(MchpUsbClose)(lower);
 }
 

@@ -7,7 +7,9 @@
 
 #include <utility>
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 #include "resources/menu_resources.h"
 #include "resources/resource_ids.h"
 #include "tool_test_support.h"

@@ -145,7 +145,7 @@ void CMyTalvernDlg::FillHubTree(const vostrel::DeviceInfoBlock& block) {
         hubItem->setIcon(0, m_hIcon);
         hubItem->setData(0, Qt::UserRole, hub);
         for (int port = 0; port < vostrel::kPortsPerHub; ++port) {
-            const vostrel::PortInfoRecord& record = block.port(hub, port);
+            const vostrel::PortInfoRecord& record = vostrel::portRecord(block, hub, port);
             // A device that is attached but not configured leaves the mask as it is.
             if (record.connectionStatus == vostrel::NoDeviceConnected) {
                 portMask(hub) &= static_cast<std::uint8_t>(~(1u << port));
@@ -168,7 +168,7 @@ void CMyTalvernDlg::decoratePorts() {
     for (int hub = 0; hub < hubs; ++hub) {
         QTreeWidgetItem* hubItem = m_hubTree->topLevelItem(hub);
         for (int port = 0; port < vostrel::kPortsPerHub && port < hubItem->childCount(); ++port) {
-            const vostrel::PortInfoRecord& record = m_deviceInfo.port(hub, port);
+            const vostrel::PortInfoRecord& record = vostrel::portRecord(m_deviceInfo, hub, port);
             const std::uint8_t bit = static_cast<std::uint8_t>(1u << port);
             vostrel::DeviceInfoRecord entry{};
             const bool watched = Hub_GetAutoCheckDeviceInfo_Index_and_Port(&entry, hub, port) != 0;

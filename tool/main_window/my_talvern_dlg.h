@@ -13,7 +13,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 #include "log_viewer/log_file_watch.h"
 #include "resources/port_state_icons.h"
 

@@ -4,7 +4,9 @@
 
 #include <QString>
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 
 namespace talvern {
 

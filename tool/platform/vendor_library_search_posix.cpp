@@ -5,7 +5,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
 #include "platform/vendor_library_search.h"
 
 namespace talvern::platform {

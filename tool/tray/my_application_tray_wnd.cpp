@@ -4,7 +4,7 @@
 #include <QMenu>
 #include <QTimer>
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
 #include "resources/app_icon.h"
 #include "resources/menu_resources.h"
 #include "resources/resource_ids.h"

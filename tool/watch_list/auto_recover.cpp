@@ -7,7 +7,9 @@
 #include <QRegularExpressionValidator>
 #include <QTreeWidget>
 
-#include "hub_api.h"
+#include <vostrel/hub_api.h>
+
+#include "frame/records.h"
 #include "log_viewer/log_file.h"
 #include "message_box.h"
 #include "record_format.h"
