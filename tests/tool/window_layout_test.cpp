@@ -1,8 +1,12 @@
 // The program's three resizable windows: they open at their layout's size,
 // give the room they gain to their list or tree, fill it with their columns,
 // and show the whole text of a cut cell or status line as a tooltip.
+#include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QToolTip>
 
 #include "log_viewer/usb_log.h"
@@ -101,6 +105,48 @@ private slots:
             for (int column = 0; column + 1 < list.columnCount(); ++column) widths << list.columnWidth(column);
             QCOMPARE(widths, fixedColumns);
             QCOMPARE(columnsWidth(list), list.viewport()->width());
+        }
+    }
+
+    // Made as small as it goes, a window still shows every control whole,
+    // none over another.
+    void windowsShrinkOnlyAsFarAsTheirControlsFit_data() {
+        QTest::addColumn<Window>("window");
+        QTest::newRow("main window") << Window::Main;
+        QTest::newRow("watch list") << Window::WatchList;
+        QTest::newRow("log viewer") << Window::LogViewer;
+    }
+    void windowsShrinkOnlyAsFarAsTheirControlsFit() {
+        QFETCH(Window, window);
+        const auto dialog = openWindow(window);
+        dialog->resize(1, 1);
+        QTRY_VERIFY(dialog->width() < 640);
+        QList<QWidget*> controls;
+        for (QWidget* control : dialog->findChildren<QWidget*>()) {
+            // The parts of a compound control (a spin box's own edit, a list's viewport) count with it.
+            if (qobject_cast<QAbstractSpinBox*>(control->parentWidget()) ||
+                qobject_cast<QAbstractScrollArea*>(control->parentWidget()) ||
+                qobject_cast<QAbstractScrollArea*>(control->parentWidget()->parentWidget())) {
+                continue;
+            }
+            if (control->isVisible() &&
+                (qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
+                 qobject_cast<QLabel*>(control) || qobject_cast<QAbstractItemView*>(control))) {
+                controls << control;
+            }
+        }
+        QVERIFY(controls.size() >= 2);
+        for (QWidget* control : controls) {
+            const QRect area(control->mapTo(dialog.get(), QPoint(0, 0)), control->size());
+            QVERIFY2(dialog->rect().contains(area), qPrintable(control->objectName()));
+            QVERIFY2(control->width() >= control->minimumSizeHint().width() ||
+                         control->sizePolicy().horizontalPolicy() == QSizePolicy::Ignored,
+                     qPrintable(control->objectName()));
+            for (QWidget* other : controls) {
+                if (other == control || other->parentWidget() != control->parentWidget()) continue;
+                QVERIFY2(!control->geometry().intersects(other->geometry()),
+                         qPrintable(control->objectName() + " " + other->objectName()));
+            }
         }
     }
 
