@@ -51,7 +51,9 @@ void CUSB_Log::LoadLogFile() {
     if (same + 1 < m_lines.size()) same = 0;
     QScrollBar* scroll = m_logList->verticalScrollBar();
     const bool followEnd = !m_lines.isEmpty() && scroll->value() == scroll->maximum();
-    while (m_logList->topLevelItemCount() > same) delete m_logList->takeTopLevelItem(m_logList->topLevelItemCount() - 1);
+    while (m_logList->topLevelItemCount() > same) {
+        delete m_logList->takeTopLevelItem(m_logList->topLevelItemCount() - 1);
+    }
     m_lines = lines;
 
     QList<QTreeWidgetItem*> rows;

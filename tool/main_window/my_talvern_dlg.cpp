@@ -47,7 +47,8 @@ QString vendorLibrarySearchText() {
     places << (pathFolders.isEmpty() ? QStringLiteral("LD_LIBRARY_PATH (not set)")
                                      : QStringLiteral("LD_LIBRARY_PATH: %1").arg(pathFolders.join(u':')));
     if (!search.hubLibraryFolder.empty()) {
-        places << QStringLiteral("the hub library's own folder: %1").arg(QString::fromStdString(search.hubLibraryFolder));
+        places << QStringLiteral("the hub library's own folder: %1")
+                      .arg(QString::fromStdString(search.hubLibraryFolder));
     }
     places << QString::fromStdString(search.systemFolders);
     return QStringLiteral("The hub library looks for %1 in this order:\n\u2022 %2\n"
