@@ -13,8 +13,6 @@
 namespace vostrel::cli {
 namespace {
 
-constexpr const char* kCommands = "list, port, watch, times, recovery, log or monitor";
-
 // The options that name a port by its device, shared by `port` and `watch`.
 struct PortOptions {
     std::optional<std::string> serial;
@@ -189,14 +187,34 @@ private:
         }
     }
 
-    // CLI11's message, in the program's words where it has a better one.
+    // CLI11's message, in the program's words where it has a better one:
+    // a command that needs a further command word and has none, or an
+    // unknown one.
     std::string message(const CLI::ParseError& error) const {
-        if (app_.get_subcommands().empty()) {
-            const auto extras = app_.remaining();
-            if (!extras.empty()) return "unknown command " + extras.front() + ": the commands are " + kCommands;
-            return std::string("give a command: ") + kCommands;
+        const CLI::App* command = &app_;
+        std::string path;
+        while (!command->get_subcommands().empty()) {
+            command = command->get_subcommands().front();
+            path += command->get_name() + " ";
         }
-        return error.what();
+        if (command->get_require_subcommand_min() == 0 || !command->get_subcommands().empty()) return error.what();
+        std::vector<std::string> names;
+        for (const CLI::App* sub : command->get_subcommands([](const CLI::App*) { return true; })) {
+            names.push_back(sub->get_name());
+        }
+        std::string choices;
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            choices += (i == 0 ? "" : i + 1 == names.size() ? " or " : ", ") + names[i];
+        }
+        std::vector<std::string> extras = command->remaining();
+        if (extras.empty()) extras = app_.remaining();
+        if (path.empty()) {
+            if (!extras.empty()) return "unknown command " + extras.front() + ": the commands are " + choices;
+            return "give a command: " + choices;
+        }
+        path.pop_back();
+        if (!extras.empty()) return "unknown command " + path + " " + extras.front() + ": " + path + " takes " + choices;
+        return path + " needs one of " + choices;
     }
 
     CLI::App app_{"", "vostrel"};

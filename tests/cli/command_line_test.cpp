@@ -92,6 +92,18 @@ TEST_F(CommandLine, ListShowsItInTextToo) {
               "0    4     on       DeviceConnected    7E57:0C20  Lumen Labs     Light Sensor      -        no\n");
 }
 
+TEST_F(CommandLine, TheReadmesScriptExampleWorks) {
+    const std::string readme = readText(PROJECT_README);
+    const auto start = readme.find("\nvostrel list --json | jq ");
+    ASSERT_NE(start, std::string::npos);
+    const std::string example = readme.substr(start + 1, readme.find('\n', start + 1) - start - 1);
+    writeText("example.sh", example + "\n");
+    const auto result = vostrel::test::runCommand("PATH='" + fs::path(VOSTREL_PROGRAM).parent_path().string() +
+                                                  "':\"$PATH\" bash -eo pipefail example.sh");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, "CAM-7731 hub 0 port 1\nS3X0000917 hub 0 port 2\n");
+}
+
 TEST_F(CommandLine, PortSwitchesTheBenchAndCycleTurnsItOffThenOn) {
     Outcome run = vostrel("port 0 2 off");
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -254,7 +266,9 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, BadInput, ::testing::Values(
     Refusal{"port --device 7E57:0C31 --index x off", 2, "--index x: expected a number from 0\n"},
     Refusal{"explode", 2, "unknown command explode: the commands are list, port, watch, times, recovery, log or "
                           "monitor\n"},
-    Refusal{"", 2, "give a command: list, port"},
+    Refusal{"", 2, "give a command: list, port, watch, times, recovery, log or monitor\n"},
+    Refusal{"watch", 2, "watch needs one of add, remove or list\n"},
+    Refusal{"recovery maybe", 2, "unknown command recovery maybe: recovery takes on, off or status\n"},
     Refusal{"list --colour", 2, "The following argument was not expected: --colour"},
     Refusal{"times --state-dir state 0 3", 2, "interval 0: expected 1 to 255 ticks"},
     Refusal{"times --state-dir state 5 256", 2, "off time 256: expected 1 to 255 ticks"},
