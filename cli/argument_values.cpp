@@ -20,7 +20,7 @@ std::optional<unsigned long> wholeNumber(const std::string& text, int base) {
     return value;
 }
 
-std::optional<std::uint16_t> hexId(std::string text) {
+std::optional<std::uint16_t> hexNumber(std::string text) {
     if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.erase(0, 2);
     if (text.size() > 4) return std::nullopt;
     const auto value = wholeNumber(text, 16);
@@ -49,8 +49,8 @@ int parsePort(const std::string& text) {
 DeviceId parseDeviceId(const std::string& text) {
     const auto colon = text.find(':');
     if (colon != std::string::npos) {
-        const auto vendor = hexId(text.substr(0, colon));
-        const auto product = hexId(text.substr(colon + 1));
+        const auto vendor = hexNumber(text.substr(0, colon));
+        const auto product = hexNumber(text.substr(colon + 1));
         if (vendor && product) return {*vendor, *product};
     }
     throw usageError("--device " + text +

@@ -21,7 +21,6 @@ struct DeviceId {
 struct Place {
     int hub = 0;
     int port = 1;
-    bool operator==(const Place&) const = default;
 };
 
 inline constexpr int kHubNumbers = 32;  // the library reports at most 32 hubs, 0 to 31
