@@ -4,11 +4,10 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <system_error>
-#include <thread>
 
 #include "frame/locks.h"
 #include "platform/clock.h"
+#include "platform/thread.h"
 #include "portctl/port_switch.h"
 #include "recovery/monitor_pass.h"
 #include "recovery/settings.h"
@@ -17,7 +16,7 @@ namespace vostrel {
 namespace {
 
 struct MonitorThread {
-    std::thread thread;
+    std::unique_ptr<platform::Thread> thread;
     // Raised to ask the thread to end; each thread has its own.
     std::shared_ptr<platform::Signal> stop;
 };
@@ -66,11 +65,9 @@ bool startMonitor(StartDelay delay) {
     MonitorState& monitor = state();
     if (monitor.current) return false;
     auto stop = std::make_shared<platform::Signal>();
-    try {
-        monitor.current = MonitorThread{std::thread(monitorThread, stop, delay, monitor.clock), stop};
-    } catch (const std::system_error&) {
-        return false;
-    }
+    auto thread = platform::startThread([stop, delay, clock = monitor.clock] { monitorThread(stop, delay, clock); });
+    if (!thread) return false;
+    monitor.current = MonitorThread{std::move(thread), stop};
     saveWithEnabled(1);
     return true;
 }
@@ -79,7 +76,7 @@ bool stopMonitor(ClearEnabled clear) {
     MonitorState& monitor = state();
     if (!monitor.current) return false;
     monitor.current->stop->raise();
-    monitor.current->thread.join();
+    monitor.current->thread->join();
     monitor.current.reset();
     saveWithEnabled(clear == ClearEnabled::Yes ? std::optional<std::uint8_t>(0) : std::nullopt);
     return true;
