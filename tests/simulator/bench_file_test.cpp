@@ -11,6 +11,7 @@
 #include "core/bench_file.h"
 #include "core/description_error.h"
 #include "core/live_bench.h"
+#include "environment_variables.h"
 #include "scratch_dir.h"
 #include "sim_test_support.h"
 
@@ -47,13 +48,13 @@ TEST_F(BenchFileTest, SeesAChangeThatLeavesSizeAndTimeAsTheyWere) {
 }
 
 TEST_F(BenchFileTest, ABrokenFileSaysWhereKeepsTheLastGoodBenchAndIsNotWritten) {
-    ::setenv(kBenchVariable, path_.c_str(), 1);
+    vostrel::test::setVariable(kBenchVariable, path_.c_str());
     LiveBench live;
     const auto good = live.view();
     EXPECT_NE(good, nullptr);
     test::writeText("bench.json", "{\"controllers\": [}");
     EXPECT_EQ(live.view(), good);
-    ::unsetenv(kBenchVariable);
+    vostrel::test::removeVariable(kBenchVariable);
     EXPECT_THAT([&] { file_.current(); },
                 testing::ThrowsMessage<DescriptionError>(testing::StartsWith(path_ + ":1:18: syntax error")));
     EXPECT_THROW(file_.update([](Document&, const BusView&) {}), DescriptionError);
