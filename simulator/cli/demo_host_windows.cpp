@@ -18,7 +18,12 @@ namespace {
 std::wstring wide(const std::string& text) {
     const auto units = utf8ToUtf16(text);
     if (!units) throw std::runtime_error("not UTF-8: " + text);
-    std::wstring result(units->begin(), units->end());
+    return std::wstring(units->begin(), units->end());
+}
+
+// The system's own separators, which loading a library by path asks for.
+std::wstring nativePath(const std::string& path) {
+    std::wstring result = wide(path);
     for (wchar_t& unit : result) {
         if (unit == L'/') unit = L'\\';
     }
@@ -67,13 +72,13 @@ WorkFolder::WorkFolder() {
 
 void WorkFolder::remove() {
     std::error_code ignored;
-    const std::filesystem::path folder(wide(path_));
+    const std::filesystem::path folder(nativePath(path_));
     std::filesystem::current_path(folder.parent_path(), ignored);
     std::filesystem::remove_all(folder, ignored);
 }
 
 Library::Library(const std::string& path)
-    : path_(path), handle_(::LoadLibraryExW(wide(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
+    : path_(path), handle_(::LoadLibraryExW(nativePath(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) {
     if (handle_ == nullptr) {
         throw std::runtime_error("cannot load " + path + " (error " + std::to_string(::GetLastError()) + ")");
     }

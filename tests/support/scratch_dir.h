@@ -2,6 +2,10 @@
 // object; the previous current directory comes back and the folder goes.
 #pragma once
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -27,8 +31,10 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
-    // A new folder under the system's temporary folder, created by us alone.
+    // A new folder under the system's temporary folder, created by us alone
+    // (and on POSIX open to us alone, as a runtime folder must be).
     static std::filesystem::path makeFolder() {
+#if defined(_WIN32)
         std::random_device seed;
         std::mt19937_64 random(seed());
         for (int attempt = 0; attempt < 100; ++attempt) {
@@ -37,6 +43,11 @@ public:
             if (std::filesystem::create_directory(candidate)) return candidate;
         }
         throw std::runtime_error("cannot make a scratch folder");
+#else
+        std::string pattern = (std::filesystem::temp_directory_path() / "vostrel-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        return pattern;
+#endif
     }
 
 private:
