@@ -22,7 +22,8 @@ std::string toLocaleText(std::u16string_view text) {
             out += '?';
             continue;
         }
-        const wchar_t character[2] = {static_cast<wchar_t>(unit), pairFollows ? static_cast<wchar_t>(text[i + 1]) : L'\0'};
+        const wchar_t character[2] = {static_cast<wchar_t>(unit),
+                                      pairFollows ? static_cast<wchar_t>(text[i + 1]) : L'\0'};
         const int units = pairFollows ? 2 : 1;
         if (pairFollows) ++i;
         char bytes[8];

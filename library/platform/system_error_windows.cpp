@@ -16,7 +16,9 @@ std::string lastSystemErrorText() {
         0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
     std::wstring_view text(message != nullptr ? message : L"", length);
     // The system's messages end with a line break; the report adds its own.
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.remove_suffix(1);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) {
+        text.remove_suffix(1);
+    }
     std::string result = text.empty() ? "unknown error" : toUtf8(text);
     if (message != nullptr) ::LocalFree(message);
     return result + " (error " + std::to_string(error) + ")";
