@@ -35,4 +35,15 @@ void libraryUnload() {
     releaseVendorLibrary();
 }
 
+void libraryUnloadAtProcessExit() {
+    // The system has already ended every other thread, the monitor's too,
+    // perhaps in the middle of a step under the general lock. Waiting for it
+    // would never end, so the settings are saved only when that lock is free
+    // (a block left halfway through a change is not saved), and nothing is
+    // released: the process is going.
+    if (!generalLock().try_lock()) return;
+    saveSettings();
+    generalLock().unlock();
+}
+
 }  // namespace vostrel

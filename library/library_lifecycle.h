@@ -11,4 +11,9 @@ void libraryLoad();
 // Runs after the last export has returned.
 void libraryUnload();
 
+// The unload steps for a process that is ending on Windows, where every
+// other thread has already been ended by the system: saves the settings if
+// it can without waiting, and stops nothing. See frame/locks.h.
+void libraryUnloadAtProcessExit();
+
 }  // namespace vostrel

@@ -12,6 +12,25 @@
 // - The monitor-control exports take neither lock and must not run
 //   concurrently with each other; every other export may be called from any
 //   thread.
+//
+// Loading and unloading on Windows: the load and unload steps run inside
+// DllMain, under the system's loader lock, so they must never wait for
+// another thread (the monitor takes the loader lock itself whenever it binds
+// the vendor library, and every thread takes it to start and end).
+// - The monitor thread holds its own reference to the library from its start
+//   to its end and leaves through FreeLibraryAndExitThread. While it runs, a
+//   host's FreeLibrary only drops the host's reference: the library stays
+//   loaded and keeps monitoring until Hub_StopAutoRecovery (which waits for
+//   the thread's handle, outside the loader lock) or the end of the process.
+//   The unload steps stop the monitor on Linux; on Windows, by the time they
+//   run after a FreeLibrary, no monitor thread can exist.
+// - When the process ends, the system ends every other thread before the
+//   unload notification, the monitor perhaps in the middle of a step while
+//   holding a lock. Those unload steps wait for nothing: they save the
+//   settings only if the general lock can be taken at once, and release
+//   nothing (libraryUnloadAtProcessExit).
+// - No code of ours runs after the library is unmapped: the monitor's last
+//   act is the system call that drops its reference.
 #pragma once
 
 #include <mutex>

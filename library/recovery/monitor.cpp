@@ -4,13 +4,12 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "frame/locks.h"
 #include "platform/clock.h"
 #include "platform/fork_hooks.h"
+#include "platform/thread.h"
 #include "portctl/port_switch.h"
 #include "recovery/monitor_pass.h"
 #include "recovery/settings.h"
@@ -19,7 +18,7 @@ namespace vostrel {
 namespace {
 
 struct MonitorThread {
-    std::thread thread;
+    std::unique_ptr<platform::Thread> thread;
     // Raised to ask the thread to end; each thread has its own.
     std::shared_ptr<platform::Signal> stop;
 };
@@ -32,7 +31,7 @@ struct MonitorState {
     // Thread objects that a fork copied into this process without their
     // threads: such an object can be neither joined nor destroyed (a joinable
     // std::thread ends the process when destroyed), so it is kept here.
-    std::vector<std::thread> forkedAway;
+    std::vector<std::unique_ptr<platform::Thread>> forkedAway;
 };
 
 MonitorState& state() {
@@ -85,11 +84,9 @@ bool startMonitor(StartDelay delay) {
     MonitorState& monitor = state();
     if (monitor.current) return false;
     auto stop = std::make_shared<platform::Signal>();
-    try {
-        monitor.current = MonitorThread{std::thread(monitorThread, stop, delay, monitor.clock), stop};
-    } catch (const std::system_error&) {
-        return false;
-    }
+    auto thread = platform::startThread([stop, delay, clock = monitor.clock] { monitorThread(stop, delay, clock); });
+    if (!thread) return false;
+    monitor.current = MonitorThread{std::move(thread), stop};
     {
         std::lock_guard lock(generalLock());
         std::atomic_ref(settings().enabled).store(1);
@@ -102,7 +99,7 @@ bool stopMonitor(ClearEnabled clear) {
     MonitorState& monitor = state();
     if (!monitor.current) return false;
     monitor.current->stop->raise();
-    monitor.current->thread.join();
+    monitor.current->thread->join();
     monitor.current.reset();
     saveAfterStop(clear);
     return true;

@@ -41,7 +41,7 @@ constexpr const char* kBenchFile = "bench.json";
 class HubLibrary {
 public:
     explicit HubLibrary(const std::string& folder)
-        : library_(folder + "/libVostrel_4.so"),
+        : library_(folder + "/" + host::kHubLibraryFile),
           getDeviceInfo(library_.function<decltype(Hub_GetDeviceInfo)>("Hub_GetDeviceInfo")),
           getPortInfo(library_.function<decltype(Hub_GetDeviceInfo_Index_and_Port)>("Hub_GetDeviceInfo_Index_and_Port")),
           setTimes(library_.function<decltype(Hub_SetAutoCheckTimeInfo)>("Hub_SetAutoCheckTimeInfo")),
@@ -130,7 +130,7 @@ public:
         const auto [text, origin] = sourceBench();
         buildBench(parseDocument(text, origin), origin);  // says where a bad description is wrong
         const std::string folder = host::programFolder();
-        for (const char* name : {"libVostrel_4.so", "libpt2lib.so", "libvostrel_simstack.so"}) {
+        for (const char* name : {host::kHubLibraryFile, host::kVendorLibraryFile, host::kUsbStackFile}) {
             if (!std::filesystem::exists(folder + "/" + name)) {
                 throw std::runtime_error(std::string(name) + " is missing beside vostrel-sim: build the project");
             }
@@ -139,7 +139,7 @@ public:
         host::WorkFolder work;
         std::ofstream(kBenchFile, std::ios::binary) << text;
         host::setVariable(kBenchVariable, work.path() + "/" + kBenchFile);
-        host::setVariable("VOSTREL_USBSTACK", folder + "/libvostrel_simstack.so");
+        host::setVariable("VOSTREL_USBSTACK", folder + "/" + host::kUsbStackFile);
         std::printf("A simulated bench (%s) in %s\n", origin.c_str(), work.path().c_str());
 
         BenchFile bench(work.path() + "/" + kBenchFile);
@@ -149,10 +149,11 @@ public:
         label_ = device.label();
         place_ = "hub " + std::to_string(target.hub) + " port " + std::to_string(target.port);
 
-        // Loaded first, the stand-in is the libpt2lib.so the hub library binds,
-        // whatever its search would find (LD_LIBRARY_PATH comes first, and a
-        // sanitizer's dlopen does not search the hub library's folder).
-        const host::Library standIn(folder + "/libpt2lib.so");
+        // Loaded first, the stand-in is the vendor library the hub library
+        // binds, whatever its search would find (LD_LIBRARY_PATH or PATH come
+        // first, and a sanitizer's dlopen does not search the hub library's
+        // folder).
+        const host::Library standIn(folder + "/" + host::kVendorLibraryFile);
         HubLibrary hub(folder);
         int result = watchAndWedge(hub, bench, target, device);
         hub.stop();

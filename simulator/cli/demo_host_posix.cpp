@@ -10,6 +10,10 @@
 
 namespace vostrel::sim::host {
 
+const char* const kHubLibraryFile = "libVostrel_4.so";
+const char* const kVendorLibraryFile = "libpt2lib.so";
+const char* const kUsbStackFile = "libvostrel_simstack.so";
+
 std::string programFolder() {
     std::error_code error;
     const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
@@ -37,6 +41,8 @@ Library::Library(const std::string& path) : path_(path), handle_(::dlopen(path.c
         throw std::runtime_error("cannot load " + path + ": " + (why != nullptr ? why : "unknown reason"));
     }
 }
+
+Library::~Library() = default;
 
 void* Library::symbol(const char* name) const {
     void* found = ::dlsym(handle_, name);

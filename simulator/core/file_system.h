@@ -44,7 +44,9 @@ FileStamp replaceFile(const std::string& path, std::string_view bytes);
 
 // An exclusive lock on the file at `path` for the life of the object. Since
 // replacing a file makes a new one, the lock is taken again until the file
-// locked is the one the path names. Throws std::runtime_error.
+// locked is the one the path names. On Windows, where a file held open cannot
+// be replaced, the lock is on the companion file `path`.lock instead, which
+// stays beside it. Throws std::runtime_error.
 class FileLock {
 public:
     explicit FileLock(const std::string& path);
@@ -53,7 +55,7 @@ public:
     FileLock& operator=(const FileLock&) = delete;
 
 private:
-    int handle_ = -1;
+    std::intptr_t handle_ = -1;  // a descriptor, or a Windows handle
 };
 
 }  // namespace vostrel::sim::fs

@@ -124,7 +124,7 @@ FileLock::FileLock(const std::string& path) {
 }
 
 FileLock::~FileLock() {
-    if (handle_ >= 0) ::close(handle_);  // closing releases the lock
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));  // closing releases the lock
 }
 
 }  // namespace vostrel::sim::fs

@@ -20,7 +20,12 @@
 #include "portctl/pt2lib_api.h"
 #include "portctl/pt2lib_errors.h"
 
+// Exported by name through exports.map (ELF) or exports.def (Windows).
+#if defined(_WIN32)
+#define SIM_EXPORT extern "C"
+#else
 #define SIM_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace vostrel::sim {
 
@@ -187,41 +192,41 @@ StandIn& standIn() {
 
 using vostrel::sim::standIn;
 
-SIM_EXPORT std::int32_t MchpUsbGetAllHubs(char* buffer) { return standIn().listHubs(buffer); }
+SIM_EXPORT std::int32_t PT2_CALL MchpUsbGetAllHubs(char* buffer) { return standIn().listHubs(buffer); }
 
-SIM_EXPORT Pt2Handle MchpUsbOpen(std::uint32_t hubIndex) { return standIn().open(hubIndex); }
+SIM_EXPORT Pt2Handle PT2_CALL MchpUsbOpen(std::uint32_t hubIndex) { return standIn().open(hubIndex); }
 
-SIM_EXPORT std::int32_t MchpUsbClose(Pt2Handle hub) { return standIn().close(hub); }
+SIM_EXPORT std::int32_t PT2_CALL MchpUsbClose(Pt2Handle hub) { return standIn().close(hub); }
 
-SIM_EXPORT std::int32_t MchpEnableLogging(std::int32_t) { return 1; }
+SIM_EXPORT std::int32_t PT2_CALL MchpEnableLogging(std::int32_t) { return 1; }
 
-SIM_EXPORT std::uint32_t MchpUsbGetLastErr(Pt2Handle hub) { return standIn().lastError(hub); }
+SIM_EXPORT std::uint32_t PT2_CALL MchpUsbGetLastErr(Pt2Handle hub) { return standIn().lastError(hub); }
 
-SIM_EXPORT std::int32_t MchpUsbGetVersion(char* buffer) {
+SIM_EXPORT std::int32_t PT2_CALL MchpUsbGetVersion(char* buffer) {
     if (buffer == nullptr) return 0;
     std::snprintf(buffer, vostrel::sim::kVersionBytes, "%s", vostrel::sim::kVersion);
     return 1;
 }
 
-SIM_EXPORT std::int32_t MchpUsbDeviceReset(Pt2Handle hub) { return standIn().reset(hub); }
+SIM_EXPORT std::int32_t PT2_CALL MchpUsbDeviceReset(Pt2Handle hub) { return standIn().reset(hub); }
 
-SIM_EXPORT std::int32_t MchpUsbConfigureGPIO(Pt2Handle hub, std::uint32_t pin) {
+SIM_EXPORT std::int32_t PT2_CALL MchpUsbConfigureGPIO(Pt2Handle hub, std::uint32_t pin) {
     return standIn().configurePin(hub, pin);
 }
 
-SIM_EXPORT std::int32_t MchpUsbGpioGet(Pt2Handle hub, std::uint32_t pin, std::uint32_t* state) {
+SIM_EXPORT std::int32_t PT2_CALL MchpUsbGpioGet(Pt2Handle hub, std::uint32_t pin, std::uint32_t* state) {
     return standIn().getPin(hub, pin, state);
 }
 
-SIM_EXPORT std::int32_t MchpUsbGpioSet(Pt2Handle hub, std::uint32_t pin, std::uint32_t state) {
+SIM_EXPORT std::int32_t PT2_CALL MchpUsbGpioSet(Pt2Handle hub, std::uint32_t pin, std::uint32_t state) {
     return standIn().setPin(hub, pin, state);
 }
 
-SIM_EXPORT std::int32_t MchpProgramFileWithSerial(Pt2Handle hub, std::uint32_t config, std::uint32_t serial) {
+SIM_EXPORT std::int32_t PT2_CALL MchpProgramFileWithSerial(Pt2Handle hub, std::uint32_t config, std::uint32_t serial) {
     return standIn().program(hub, {config, serial, serial});
 }
 
-SIM_EXPORT std::int32_t MchpUsbProgramFileWithUsb3Serial(Pt2Handle hub, std::uint32_t config, std::uint32_t serial,
+SIM_EXPORT std::int32_t PT2_CALL MchpUsbProgramFileWithUsb3Serial(Pt2Handle hub, std::uint32_t config, std::uint32_t serial,
                                                          std::uint32_t serial2) {
     return standIn().program(hub, {config, serial, serial2});
 }

@@ -13,7 +13,12 @@
 #include "core/live_bench.h"
 #include "usbstack/ioctl_answers.h"
 
+// Exported by name through exports.map (ELF) or exports.def (Windows).
+#if defined(_WIN32)
+#define SIM_EXPORT extern "C"
+#else
 #define SIM_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 namespace vostrel::sim {
 

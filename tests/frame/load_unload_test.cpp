@@ -18,7 +18,7 @@ using vostrel::test::writeBytes;
 
 // Runs the probe in the current directory and returns what it printed.
 std::string runProbe(const std::string& arguments = "") {
-    const auto result = vostrel::test::runCommand(std::string(LOAD_PROBE) + " " + arguments);
+    const auto result = vostrel::test::runCommand(vostrel::test::shellQuoted(LOAD_PROBE) + " " + arguments);
     return result.exitCode == 0 ? result.output : "exit status " + std::to_string(result.exitCode);
 }
 

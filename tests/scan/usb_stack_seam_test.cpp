@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "environment_variables.h"
 #include "scan_fixture.h"
 
 namespace vostrel::test {
@@ -12,23 +13,23 @@ namespace {
 class StackChoice : public LoadedLibrary {
 protected:
     void TearDown() override {
-        ::unsetenv("VOSTREL_USBSTACK");
+        removeVariable("VOSTREL_USBSTACK");
         LoadedLibrary::TearDown();
     }
 
     // Loads again with VOSTREL_USBSTACK naming `module` (nullptr: unset).
     void reloadWithModule(const char* module) {
         libraryUnload();
-        module != nullptr ? ::setenv("VOSTREL_USBSTACK", module, 1) : ::unsetenv("VOSTREL_USBSTACK");
+        module != nullptr ? setVariable("VOSTREL_USBSTACK", module) : removeVariable("VOSTREL_USBSTACK");
         libraryLoad();
     }
 };
 
 TEST_F(StackChoice, ModuleNamedBeforeTheFirstScanIsChosenOnce) {
     reloadWithModule(nullptr);
-    ::setenv("VOSTREL_USBSTACK", FULL_MODULE, 1);  // after load, before the first scan
+    setVariable("VOSTREL_USBSTACK", FULL_MODULE);  // after load, before the first scan
     EXPECT_EQ(std::u16string(portRecord(*deviceInfo(), 0, 1).product), u"Module Widget");
-    ::setenv("VOSTREL_USBSTACK", "", 1);
+    setVariable("VOSTREL_USBSTACK", "");
     EXPECT_EQ(deviceInfo()->hubCount, 1);
 }
 

@@ -1,7 +1,6 @@
 // The hub library itself, loaded as a program loads it, on simulated benches:
 // its scan through the simulated USB stack, its port switches through the
 // stand-in vendor library, its monitor recovering a wedged device.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -15,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "environment_variables.h"
 #include "core/bench_edits.h"
 #include "core/bench_file.h"
 #include "frame/text.h"
@@ -31,36 +31,43 @@ namespace {
 // it has it. The stand-in, loaded first, is the libpt2lib.so it binds.
 void* hubLibrary() {
     static void* const library = [] {
-        ::setenv("VOSTREL_USBSTACK", SIM_STACK_MODULE, 1);
-        ::dlopen(SIM_PT2LIB, RTLD_NOW | RTLD_LOCAL);
-        void* loaded = ::dlopen(HUB_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-        if (loaded == nullptr) throw std::runtime_error(::dlerror());
+        vostrel::test::setVariable("VOSTREL_USBSTACK", SIM_STACK_MODULE);
+        vostrel::test::loadSharedLibrary(SIM_PT2LIB);
+        void* loaded = vostrel::test::loadSharedLibrary(HUB_LIBRARY);
+        if (loaded == nullptr) throw std::runtime_error("cannot load " HUB_LIBRARY);
         return loaded;
     }();
     return library;
 }
 
 // At the program's end the hub library saves its settings into the current
-// folder: leave the program in a folder that is gone by then.
+// folder: leave the program in a folder that is gone by then. Windows keeps
+// a process's current folder from being removed, so there the library is
+// unloaded after the last test instead, in a folder removed afterwards.
 class NowhereAtTheEnd : public ::testing::Environment {
 public:
     void TearDown() override {
+#if defined(_WIN32)
+        const vostrel::test::ScratchDir dir;
+        vostrel::test::unloadSharedLibrary(hubLibrary());
+#else
         std::string pattern = (std::filesystem::temp_directory_path() / "vostrel-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) return;
         std::filesystem::current_path(pattern);
         std::filesystem::remove(pattern);
+#endif
     }
 };
 
 const auto* const kNowhereAtTheEnd = ::testing::AddGlobalTestEnvironment(new NowhereAtTheEnd);
 
-#define HUB(name) reinterpret_cast<decltype(&name)>(::dlsym(hubLibrary(), #name))
+#define HUB(name) reinterpret_cast<decltype(&name)>(vostrel::test::sharedLibrarySymbol(hubLibrary(), #name))
 
 class HubLibraryOnABench : public ::testing::Test {
 protected:
     void load(const std::string& bench) {
         bench_ = test::writeText("bench.json", bench);
-        ::setenv("VOSTREL_SIM_BENCH", bench_.c_str(), 1);
+        vostrel::test::setVariable("VOSTREL_SIM_BENCH", bench_.c_str());
     }
 
     // Leaves the library as the next test expects it: no monitor, nothing watched.
@@ -68,7 +75,7 @@ protected:
         HUB(Hub_StopAutoRecovery)();
         DeviceInfoRecord record{};
         while (HUB(Hub_GetAutoCheckDeviceInfo)(&record) != 0) HUB(Hub_DeleteAutoCheckDeviceInfo)(&record);
-        ::unsetenv("VOSTREL_SIM_BENCH");
+        vostrel::test::removeVariable("VOSTREL_SIM_BENCH");
     }
 
     const DeviceInfoBlock& scan() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "environment_variables.h"
 #include "platform/usb_ioctl.h"
 #include "portctl/pt2lib_errors.h"
 #include "scratch_dir.h"
@@ -21,10 +22,10 @@ protected:
     // Names a bench with `text` for both libraries.
     std::string use(const std::string& text) {
         const std::string bench = test::writeText("bench.json", text);
-        ::setenv("VOSTREL_SIM_BENCH", bench.c_str(), 1);
+        vostrel::test::setVariable("VOSTREL_SIM_BENCH", bench.c_str());
         return bench;
     }
-    void TearDown() override { ::unsetenv("VOSTREL_SIM_BENCH"); }
+    void TearDown() override { vostrel::test::removeVariable("VOSTREL_SIM_BENCH"); }
 
     vostrel::test::ScratchDir dir_;
 };

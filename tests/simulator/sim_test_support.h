@@ -3,8 +3,6 @@
 // as a child process.
 #pragma once
 
-#include <dlfcn.h>
-
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +13,7 @@
 #include "core/bench.h"
 #include "portctl/pt2lib_api.h"
 #include "run_command.h"
+#include "shared_library.h"
 
 namespace vostrel::sim::test {
 
@@ -42,8 +41,8 @@ inline const Device& named(const Bench& bench, const std::string& id) {
 // The library stays loaded: it keeps state for the whole process.
 template <typename Function>
 Function* symbol(const char* library, const char* name) {
-    void* loaded = ::dlopen(library, RTLD_NOW | RTLD_LOCAL);
-    void* found = loaded != nullptr ? ::dlsym(loaded, name) : nullptr;
+    void* loaded = vostrel::test::loadSharedLibrary(library);
+    void* found = loaded != nullptr ? vostrel::test::sharedLibrarySymbol(loaded, name) : nullptr;
     if (found == nullptr) throw std::runtime_error(std::string(library) + ": no " + name);
     return reinterpret_cast<Function*>(found);
 }
@@ -52,7 +51,7 @@ Function* symbol(const char* library, const char* name) {
 
 // Runs vostrel-sim with `arguments` (already quoted for the shell).
 inline vostrel::test::CommandResult runCli(const std::string& arguments) {
-    return vostrel::test::runCommand("'" SIM_CLI "' " + arguments + " 2>&1");
+    return vostrel::test::runCommand(vostrel::test::shellQuoted(SIM_CLI) + " " + arguments + " 2>&1");
 }
 
 }  // namespace vostrel::sim::test

@@ -102,51 +102,51 @@ struct Call {
 
 extern "C" {
 
-PT2DOUBLE_API std::int32_t MchpUsbGetAllHubs(char* buffer) {
+PT2DOUBLE_API std::int32_t PT2_CALL MchpUsbGetAllHubs(char* buffer) {
     Call call("MchpUsbGetAllHubs");
     std::memset(buffer, 0, 4096);
     return call.ok;
 }
 
-PT2DOUBLE_API std::int32_t MchpUsbGetVersion(char* buffer) {
+PT2DOUBLE_API std::int32_t PT2_CALL MchpUsbGetVersion(char* buffer) {
     Call call("MchpUsbGetVersion");
     std::memset(buffer, 0, 2048);
     return call.ok;
 }
 
-PT2DOUBLE_API Pt2Handle MchpUsbOpen(std::uint32_t hubIndex) {
+PT2DOUBLE_API Pt2Handle PT2_CALL MchpUsbOpen(std::uint32_t hubIndex) {
     Call call("MchpUsbOpen", hubIndex);
     call.ok = call.ok && hubIndex < call.s.hubCount;
     return call.ok ? kHandleBase + ++call.s.opened : -1;
 }
 
-PT2DOUBLE_API std::int32_t MchpUsbGpioGet(Pt2Handle hub, std::uint32_t pin, std::uint32_t* pinState) {
+PT2DOUBLE_API std::int32_t PT2_CALL MchpUsbGpioGet(Pt2Handle hub, std::uint32_t pin, std::uint32_t* pinState) {
     Call call("MchpUsbGpioGet", hub, pin);
     *pinState = call.s.pins[pin];  // even when failing: callers must go by the result
     return call.ok;
 }
 
-PT2DOUBLE_API std::int32_t MchpUsbGpioSet(Pt2Handle hub, std::uint32_t pin, std::uint32_t pinState) {
+PT2DOUBLE_API std::int32_t PT2_CALL MchpUsbGpioSet(Pt2Handle hub, std::uint32_t pin, std::uint32_t pinState) {
     Call call("MchpUsbGpioSet", hub, pin, pinState);
     if (call.ok) call.s.pins[pin] = pinState;
     return call.ok;
 }
 
-PT2DOUBLE_API std::int32_t MchpUsbClose(Pt2Handle hub) { return Call("MchpUsbClose", hub).ok; }
-PT2DOUBLE_API std::int32_t MchpEnableLogging(std::int32_t on) { return Call("MchpEnableLogging", on).ok; }
-PT2DOUBLE_API std::uint32_t MchpUsbGetLastErr(Pt2Handle hub) { return Call("MchpUsbGetLastErr", hub).ok ? 0 : 1; }
-PT2DOUBLE_API std::int32_t MchpUsbDeviceReset(Pt2Handle hub) { return Call("MchpUsbDeviceReset", hub).ok; }
-PT2DOUBLE_API std::int32_t MchpUsbConfigureGPIO(Pt2Handle hub, std::uint32_t pin) {
+PT2DOUBLE_API std::int32_t PT2_CALL MchpUsbClose(Pt2Handle hub) { return Call("MchpUsbClose", hub).ok; }
+PT2DOUBLE_API std::int32_t PT2_CALL MchpEnableLogging(std::int32_t on) { return Call("MchpEnableLogging", on).ok; }
+PT2DOUBLE_API std::uint32_t PT2_CALL MchpUsbGetLastErr(Pt2Handle hub) { return Call("MchpUsbGetLastErr", hub).ok ? 0 : 1; }
+PT2DOUBLE_API std::int32_t PT2_CALL MchpUsbDeviceReset(Pt2Handle hub) { return Call("MchpUsbDeviceReset", hub).ok; }
+PT2DOUBLE_API std::int32_t PT2_CALL MchpUsbConfigureGPIO(Pt2Handle hub, std::uint32_t pin) {
     return Call("MchpUsbConfigureGPIO", hub, pin).ok;
 }
 #if !defined(PT2LIB_DOUBLE_INCOMPLETE)
 PT2DOUBLE_API
 #endif
-std::int32_t MchpProgramFileWithSerial(Pt2Handle hub, std::uint32_t config, std::uint32_t serial) {
+std::int32_t PT2_CALL MchpProgramFileWithSerial(Pt2Handle hub, std::uint32_t config, std::uint32_t serial) {
     return Call("MchpProgramFileWithSerial", hub, config, serial).ok;
 }
-PT2DOUBLE_API std::int32_t MchpUsbProgramFileWithUsb3Serial(Pt2Handle hub, std::uint32_t config,
-                                                            std::uint32_t serial, std::uint32_t serial2) {
+PT2DOUBLE_API std::int32_t PT2_CALL MchpUsbProgramFileWithUsb3Serial(Pt2Handle hub, std::uint32_t config,
+                                                                     std::uint32_t serial, std::uint32_t serial2) {
     return Call("MchpUsbProgramFileWithUsb3Serial", hub, config, serial, serial2).ok;
 }
 

@@ -18,7 +18,12 @@
 #include <string>
 #include <vector>
 
-#define PT2DOUBLE_API extern "C" __attribute__((visibility("default")))
+#if defined(_WIN32)
+#define PT2DOUBLE_EXPORT __declspec(dllexport)
+#else
+#define PT2DOUBLE_EXPORT __attribute__((visibility("default")))
+#endif
+#define PT2DOUBLE_API extern "C" PT2DOUBLE_EXPORT
 
 // Empty log, nothing to fail, pause or hook, one hub, pins at 0, handles from h1.
 PT2DOUBLE_API void pt2DoubleReset();
@@ -37,6 +42,6 @@ PT2DOUBLE_API void pt2DoubleResume();
 namespace pt2double {
 
 // The log, one line per call, oldest first.
-__attribute__((visibility("default"))) std::vector<std::string> calls();
+PT2DOUBLE_EXPORT std::vector<std::string> calls();
 
 }  // namespace pt2double

@@ -2,12 +2,14 @@
 // object; the previous current directory comes back and the folder goes.
 #pragma once
 
+#if !defined(_WIN32)
 #include <unistd.h>
+#endif
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,10 +18,7 @@ namespace vostrel::test {
 
 class ScratchDir {
 public:
-    ScratchDir() : previous_(std::filesystem::current_path()) {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vostrel-test-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
+    ScratchDir() : previous_(std::filesystem::current_path()), path_(makeFolder()) {
         std::filesystem::current_path(path_);
     }
     ~ScratchDir() {
@@ -31,6 +30,25 @@ public:
     ScratchDir& operator=(const ScratchDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
+
+    // A new folder under the system's temporary folder, created by us alone
+    // (and on POSIX open to us alone, as a runtime folder must be).
+    static std::filesystem::path makeFolder() {
+#if defined(_WIN32)
+        std::random_device seed;
+        std::mt19937_64 random(seed());
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            const auto candidate =
+                std::filesystem::temp_directory_path() / ("vostrel-test-" + std::to_string(random() % 1000000000));
+            if (std::filesystem::create_directory(candidate)) return candidate;
+        }
+        throw std::runtime_error("cannot make a scratch folder");
+#else
+        std::string pattern = (std::filesystem::temp_directory_path() / "vostrel-test-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        return pattern;
+#endif
+    }
 
 private:
     std::filesystem::path previous_;

@@ -19,7 +19,11 @@ vostrel::test::UsbStackDouble& stack() {
 
 }  // namespace
 
+#if defined(_WIN32)
+#define MODULE_API extern "C" __declspec(dllexport)
+#else
 #define MODULE_API extern "C" __attribute__((visibility("default")))
+#endif
 
 MODULE_API void* UsbStack_Open(const std::uint16_t* path) {
     return stack().open(reinterpret_cast<const char16_t*>(path));
