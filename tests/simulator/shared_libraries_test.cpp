@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/usb_ioctl.h"
+#include "usbbus/usb_ioctl.h"
 #include "portctl/pt2lib_errors.h"
 #include "scratch_dir.h"
 #include "sim_test_support.h"
