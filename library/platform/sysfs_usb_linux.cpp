@@ -51,13 +51,16 @@ std::optional<Bytes> readFile(const std::string& path, Need need) {
             ::close(fd);
             return std::nullopt;
         }
-        if (n == 0) break;
         if (bytes.size() + static_cast<std::size_t>(n) > kLargestAttribute) {
             reportFailure("read", path, "larger than any USB attribute");
             ::close(fd);
             return std::nullopt;
         }
         bytes.insert(bytes.end(), chunk, chunk + n);
+        // A read that does not fill the buffer met the end: sysfs hands out
+        // an attribute whole, as far as the buffer goes. This spares one
+        // call per file, a good part of a scan's time.
+        if (static_cast<std::size_t>(n) < sizeof chunk) break;
     }
     ::close(fd);
     return bytes;
