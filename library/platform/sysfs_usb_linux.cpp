@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <set>
 #include <tuple>
+#include <utility>
 
 #include "platform/diagnostics.h"
 #include "platform/usbfs.h"
@@ -32,10 +33,11 @@ constexpr int kDeepestHub = 7;
 
 enum class Need { Required, Optional };
 
-// The whole file, or nothing. A required file that cannot be read is
-// reported; an optional one only when it exists and still cannot be read.
-std::optional<Bytes> readFile(const std::string& path, Need need) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+// The whole file `name` of the folder open as `folder` (shown as `path`), or
+// nothing. A required file that cannot be read is reported; an optional one
+// only when it exists and still cannot be read.
+std::optional<Bytes> readFile(int folder, const char* name, const std::string& path, Need need) {
+    const int fd = ::openat(folder, name, O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (need == Need::Required || errno != ENOENT) reportSystemFailure("open", path);
         return std::nullopt;
@@ -66,52 +68,102 @@ std::optional<Bytes> readFile(const std::string& path, Need need) {
     return bytes;
 }
 
-std::optional<std::string> readText(const std::string& path, Need need = Need::Required) {
-    auto bytes = readFile(path, need);
-    if (!bytes) return std::nullopt;
-    return std::string(bytes->begin(), bytes->end());
-}
-
-std::optional<std::uint32_t> readDecimal(const std::string& path, std::uint32_t largest) {
-    const auto text = readText(path);
-    if (!text) return std::nullopt;
-    const auto value = usbbus::parseDecimal(*text, largest);
-    if (!value) reportFailure("read", path, "not a number in range");
-    return value;
-}
-
-// The names in a folder; nothing when it cannot be listed (`missing`
-// receives whether it does not exist).
-std::optional<std::set<std::string>> listFolder(const std::string& path, bool* missing = nullptr) {
-    DIR* folder = ::opendir(path.c_str());
-    if (folder == nullptr) {
-        if (missing != nullptr) *missing = errno == ENOENT;
-        if (errno != ENOENT) reportSystemFailure("list", path);
-        return std::nullopt;
-    }
+// The names in an open directory stream, which this closes.
+std::set<std::string> namesIn(DIR* stream) {
     std::set<std::string> names;
-    while (const dirent* entry = ::readdir(folder)) {
+    while (const dirent* entry = ::readdir(stream)) {
         const std::string name = entry->d_name;
         if (name != "." && name != "..") names.insert(name);
     }
-    ::closedir(folder);
+    ::closedir(stream);
     return names;
+}
+
+// A folder of sysfs, held open: its files are opened relative to it, which
+// spares the kernel the walk along the whole path for each of them (a scan
+// opens well over a thousand).
+class Folder {
+public:
+    explicit Folder(std::string path) : path_(std::move(path)) {
+        fd_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0) reportSystemFailure("open", path_);
+    }
+    ~Folder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Folder(Folder&& other) noexcept : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)) {}
+    Folder& operator=(Folder&& other) noexcept {
+        std::swap(path_, other.path_);
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    const std::string& path() const { return path_; }
+
+    // `name` may lead into a subfolder ("1-1:1.0/interface").
+    std::optional<std::string> text(const std::string& name, Need need = Need::Required) const {
+        auto bytes = readFile(fd_, name.c_str(), path_ + "/" + name, need);
+        if (!bytes) return std::nullopt;
+        return std::string(bytes->begin(), bytes->end());
+    }
+    std::optional<Bytes> bytes(const std::string& name) const {
+        return readFile(fd_, name.c_str(), path_ + "/" + name, Need::Required);
+    }
+    std::optional<std::uint32_t> decimal(const std::string& name, std::uint32_t largest) const {
+        const auto text = this->text(name);
+        if (!text) return std::nullopt;
+        const auto value = usbbus::parseDecimal(*text, largest);
+        if (!value) reportFailure("read", path_ + "/" + name, "not a number in range");
+        return value;
+    }
+    // Its names; nothing when it cannot be listed.
+    std::optional<std::set<std::string>> names() const {
+        const int copy = ::dup(fd_);
+        DIR* stream = copy >= 0 ? ::fdopendir(copy) : nullptr;
+        if (stream == nullptr) {
+            reportSystemFailure("list", path_);
+            if (copy >= 0) ::close(copy);
+            return std::nullopt;
+        }
+        return namesIn(stream);
+    }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+};
+
+// The names in the folder at `path`; nothing when it cannot be listed
+// (`missing` receives whether it does not exist).
+std::optional<std::set<std::string>> listFolder(const std::string& path, bool& missing) {
+    DIR* stream = ::opendir(path.c_str());
+    if (stream == nullptr) {
+        missing = errno == ENOENT;
+        if (!missing) reportSystemFailure("list", path);
+        return std::nullopt;
+    }
+    return namesIn(stream);
 }
 
 std::u16string widen(std::string_view text) { return {text.begin(), text.end()}; }
 
 // A USB device folder: the root hub "usb<bus>" or a device "<bus>-<ports>".
 struct DeviceFolder {
-    std::string path;
+    Folder folder;
     std::string name;
     std::uint32_t bus = 0;
     bool root = false;
 
-    // Its interface `number` in configuration `configuration`.
+    const std::string& path() const { return folder.path(); }
+    // Its interface `number` in configuration `configuration`, relative to it.
     std::string interface(std::uint32_t configuration, std::uint32_t number) const {
         const std::string base = root ? std::to_string(bus) + "-0" : name;
-        return path + "/" + base + ":" + std::to_string(configuration) + "." + std::to_string(number);
+        return base + ":" + std::to_string(configuration) + "." + std::to_string(number);
     }
+    // The folder of its port `port`, relative to it.
     std::string portFolder(std::uint32_t configuration, int port) const {
         return interface(configuration, 0) + "/" + name + "-port" + std::to_string(port);
     }
@@ -126,21 +178,22 @@ public:
 
     // The ports of one hub device, appended to `hub` from port number
     // `offset` + 1 on, and their folders to `origin`.
-    void readPorts(const DeviceFolder& folder, std::uint32_t configuration, std::uint32_t portCount, int offset,
+    void readPorts(const DeviceFolder& hubFolder, std::uint32_t configuration, std::uint32_t portCount, int offset,
                    usbbus::Hub& hub, SysfsHubOrigin& origin, int depth) {
-        const auto children = listFolder(folder.path);
+        const auto children = hubFolder.folder.names();
         std::optional<UsbfsHub> usbfs;
         for (std::uint32_t port = 1; port <= portCount; ++port) {
-            const std::string portFolder = folder.portFolder(configuration, static_cast<int>(port));
-            origin.ports.push_back(portFolder);
+            const std::string portFolder = hubFolder.portFolder(configuration, static_cast<int>(port));
+            origin.ports.push_back(hubFolder.path() + "/" + portFolder);
             const int number = offset + static_cast<int>(port);
-            const std::string childName = folder.child(static_cast<int>(port));
+            const std::string childName = hubFolder.child(static_cast<int>(port));
             if (children && children->contains(childName)) {
-                DeviceFolder child{folder.path + "/" + childName, childName, folder.bus, false};
+                const DeviceFolder child{Folder(hubFolder.path() + "/" + childName), childName, hubFolder.bus, false};
+                if (!child.folder.isOpen()) continue;
                 if (auto device = readDevice(child, depth)) hub.devices[number] = std::move(*device);
                 continue;
             }
-            if (const auto status = statusWithoutDevice(folder, portFolder, static_cast<int>(port), usbfs)) {
+            if (const auto status = statusWithoutDevice(hubFolder, portFolder, static_cast<int>(port), usbfs)) {
                 usbbus::Device failed;
                 failed.connectionStatus = *status;
                 failed.speed = usb::UsbLowSpeed;  // not known
@@ -149,63 +202,64 @@ public:
         }
     }
 
-    std::optional<usbbus::Device> readDevice(const DeviceFolder& folder, int depth) {
-        const auto raw = readFile(folder.path + "/descriptors", Need::Required);
+private:
+    std::optional<usbbus::Device> readDevice(const DeviceFolder& device, int depth) {
+        const Folder& folder = device.folder;
+        const auto raw = folder.bytes("descriptors");
         if (!raw) return std::nullopt;
         auto descriptors = usbbus::parseDescriptors(*raw);
         if (!descriptors) {
-            reportFailure("read", folder.path + "/descriptors", "shorter than a device descriptor");
+            reportFailure("read", folder.path() + "/descriptors", "shorter than a device descriptor");
             return std::nullopt;
         }
-        const auto speedText = readText(folder.path + "/speed");
-        const auto address = readDecimal(folder.path + "/devnum", 0xFFFF);
-        const auto configuration = readDecimal(folder.path + "/bConfigurationValue", 0xFF);
+        const auto speedText = folder.text("speed");
+        const auto address = folder.decimal("devnum", 0xFFFF);
+        const auto configuration = folder.decimal("bConfigurationValue", 0xFF);
         if (!speedText || !address || !configuration) return std::nullopt;
         // An unknown speed is reported as full speed, as the older connection
         // query reports every speed but low.
         const std::uint8_t speed = usbbus::parseSpeed(*speedText).value_or(usb::UsbFullSpeed);
 
         const auto sources = usbbus::stringSources(*descriptors, static_cast<std::uint8_t>(*configuration));
-        usbbus::Device device = usbbus::deviceFromKernel(std::move(*descriptors), speed,
-                                                         static_cast<std::uint16_t>(*address),
-                                                         static_cast<std::uint8_t>(*configuration));
+        usbbus::Device model = usbbus::deviceFromKernel(std::move(*descriptors), speed,
+                                                        static_cast<std::uint16_t>(*address),
+                                                        static_cast<std::uint8_t>(*configuration));
         for (const usbbus::StringSource& source : sources) {
-            if (const auto text = readText(stringPath(folder, source, *configuration))) {
-                usbbus::addString(device, source.index, *text);
+            if (const auto text = folder.text(stringFile(device, source, *configuration))) {
+                usbbus::addString(model, source.index, *text);
             }
         }
-        if (device.isHub && *configuration != 0 && depth < kDeepestHub) {
-            device.hub = readHub(folder, *configuration, speed, depth + 1);
+        if (model.isHub && *configuration != 0 && depth < kDeepestHub) {
+            model.hub = readHub(device, *configuration, speed, depth + 1);
         }
-        return device;
+        return model;
     }
 
     // A configured hub device's hub; none when it shows no ports.
-    std::unique_ptr<usbbus::Hub> readHub(const DeviceFolder& folder, std::uint32_t configuration,
+    std::unique_ptr<usbbus::Hub> readHub(const DeviceFolder& device, std::uint32_t configuration,
                                          std::uint8_t speed, int depth) {
-        const auto ports = readDecimal(folder.path + "/maxchild", 255);
+        const auto ports = device.folder.decimal("maxchild", 255);
         if (!ports || *ports == 0) return nullptr;
         auto hub = std::make_unique<usbbus::Hub>();
-        hub->name = u"USB#" + widen(folder.name);
+        hub->name = u"USB#" + widen(device.name);
         hub->portCount = static_cast<std::uint8_t>(*ports);
         hub->superSpeed = speed == usb::UsbSuperSpeed;
         SysfsHubOrigin& origin = result_.origins[hub.get()];
-        origin.devices.push_back(folder.path);
-        readPorts(folder, configuration, *ports, 0, *hub, origin, depth);
+        origin.devices.push_back(device.path());
+        readPorts(device, configuration, *ports, 0, *hub, origin, depth);
         return hub;
     }
 
-private:
-    static std::string stringPath(const DeviceFolder& folder, const usbbus::StringSource& source,
+    static std::string stringFile(const DeviceFolder& device, const usbbus::StringSource& source,
                                   std::uint32_t configuration) {
         switch (source.attribute) {
-            case usbbus::StringAttribute::Manufacturer: return folder.path + "/manufacturer";
-            case usbbus::StringAttribute::Product: return folder.path + "/product";
-            case usbbus::StringAttribute::Serial: return folder.path + "/serial";
-            case usbbus::StringAttribute::Configuration: return folder.path + "/configuration";
+            case usbbus::StringAttribute::Manufacturer: return "manufacturer";
+            case usbbus::StringAttribute::Product: return "product";
+            case usbbus::StringAttribute::Serial: return "serial";
+            case usbbus::StringAttribute::Configuration: return "configuration";
             case usbbus::StringAttribute::Interface: break;
         }
-        return folder.interface(configuration, source.interfaceNumber) + "/interface";
+        return device.interface(configuration, source.interfaceNumber) + "/interface";
     }
 
     // The status of a port without a device folder: from the port's `state`
@@ -213,14 +267,14 @@ private:
     // lets us ask, else nothing there.
     static std::optional<std::uint32_t> statusWithoutDevice(const DeviceFolder& hub, const std::string& portFolder,
                                                             int port, std::optional<UsbfsHub>& usbfs) {
-        if (const auto state = readText(portFolder + "/state", Need::Optional)) {
+        if (const auto state = hub.folder.text(portFolder + "/state", Need::Optional)) {
             const auto attached = usbbus::portStateAttached(*state);
-            if (!attached) reportFailure("read", portFolder + "/state", "a state not known");
+            if (!attached) reportFailure("read", hub.path() + "/" + portFolder + "/state", "a state not known");
             if (attached.value_or(false)) return usbbus::kDeviceFailedEnumeration;
             return std::nullopt;
         }
         if (!usbfs) {
-            const auto address = readDecimal(hub.path + "/devnum", 0xFFFF);
+            const auto address = hub.folder.decimal("devnum", 0xFFFF);
             if (!address) return std::nullopt;
             char node[32];
             std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", hub.bus, *address);
@@ -237,7 +291,7 @@ private:
 };
 
 struct RootHub {
-    DeviceFolder folder;
+    DeviceFolder device;
     std::uint32_t ports = 0;
     std::uint8_t speed = 0;
 };
@@ -248,6 +302,12 @@ std::u16string folderName(std::string_view path) {
     return name;
 }
 
+std::uint32_t lowestBus(const std::vector<RootHub>& roots) {
+    std::uint32_t lowest = roots.front().device.bus;
+    for (const RootHub& root : roots) lowest = std::min(lowest, root.device.bus);
+    return lowest;
+}
+
 }  // namespace
 
 SysfsUsbBus readSysfsUsbBus(const std::string& sysfs) {
@@ -255,7 +315,7 @@ SysfsUsbBus readSysfsUsbBus(const std::string& sysfs) {
     result.bus = std::make_shared<usbbus::Bus>();
     const std::string devices = sysfs + "/bus/usb/devices";
     bool missing = false;
-    const auto names = listFolder(devices, &missing);
+    const auto names = listFolder(devices, missing);
     if (!names) {
         // No USB at all is an empty bus; a list we may not read is not.
         result.bus->interfaceListAvailable = missing;
@@ -263,7 +323,7 @@ SysfsUsbBus readSysfsUsbBus(const std::string& sysfs) {
     }
 
     // Root hubs by controller, the controller being the folder above them.
-    std::map<std::string, std::vector<RootHub>> controllers;
+    std::map<std::string, std::vector<RootHub>> byController;
     for (const std::string& name : *names) {
         if (!name.starts_with("usb")) continue;
         const auto bus = usbbus::parseDecimal(std::string_view(name).substr(3), 0xFFFF);
@@ -276,42 +336,41 @@ SysfsUsbBus readSysfsUsbBus(const std::string& sysfs) {
             continue;
         }
         const std::string path = (std::filesystem::path(devices) / target).lexically_normal().string();
-        RootHub root{{path, name, *bus, true}};
-        const auto ports = readDecimal(path + "/maxchild", 255);
-        const auto speed = readText(path + "/speed");
+        RootHub root{{Folder(path), name, *bus, true}};
+        if (!root.device.folder.isOpen()) continue;
+        const auto ports = root.device.folder.decimal("maxchild", 255);
+        const auto speed = root.device.folder.text("speed");
         if (!ports || !speed) continue;
         root.ports = *ports;
         root.speed = usbbus::parseSpeed(*speed).value_or(usb::UsbFullSpeed);
-        controllers[std::filesystem::path(path).parent_path().string()].push_back(root);
+        byController[std::filesystem::path(path).parent_path().string()].push_back(std::move(root));
     }
 
     // Controllers by their lowest bus; within one, USB 2 before SuperSpeed.
-    std::vector<std::pair<std::string, std::vector<RootHub>>> ordered(controllers.begin(), controllers.end());
-    for (auto& [path, roots] : ordered) {
+    std::vector<std::pair<std::string, std::vector<RootHub>>> controllers;
+    for (auto& [path, roots] : byController) {
         std::ranges::sort(roots, [](const RootHub& a, const RootHub& b) {
-            return std::tie(a.speed, a.folder.bus) < std::tie(b.speed, b.folder.bus);
+            return std::tie(a.speed, a.device.bus) < std::tie(b.speed, b.device.bus);
         });
+        controllers.emplace_back(path, std::move(roots));
     }
-    const auto lowestBus = [](const std::vector<RootHub>& roots) {
-        return std::ranges::min(roots, {}, [](const RootHub& r) { return r.folder.bus; }).folder.bus;
-    };
-    std::ranges::sort(ordered, [&](const auto& a, const auto& b) { return lowestBus(a.second) < lowestBus(b.second); });
+    std::ranges::sort(controllers, [](const auto& a, const auto& b) { return lowestBus(a.second) < lowestBus(b.second); });
 
     Reader reader(result);
     const std::string devicesRoot = sysfs + "/devices/";
-    for (const auto& [path, roots] : ordered) {
+    for (const auto& [path, roots] : controllers) {
         const std::u16string place = folderName(path.starts_with(devicesRoot) ? path.substr(devicesRoot.size()) : path);
         usbbus::Controller& controller = result.bus->controllers.emplace_back();
         controller.interfacePath = u"\\\\?\\usb#" + place + u"#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}";
         controller.driverKey = u"{36fc9e60-c465-11cf-8056-444553540000}\\" + place;
         controller.rootHub = std::make_unique<usbbus::Hub>();
         usbbus::Hub& hub = *controller.rootHub;
-        hub.name = u"USB#ROOT_HUB#" + widen(roots.front().folder.name);
+        hub.name = u"USB#ROOT_HUB#" + widen(roots.front().device.name);
         SysfsHubOrigin& origin = result.origins[&hub];
         int offset = 0;
         for (const RootHub& root : roots) {
-            origin.devices.push_back(root.folder.path);
-            reader.readPorts(root.folder, 1, root.ports, offset, hub, origin, 0);
+            origin.devices.push_back(root.device.path());
+            reader.readPorts(root.device, 1, root.ports, offset, hub, origin, 0);
             offset += static_cast<int>(root.ports);
         }
         hub.portCount = static_cast<std::uint8_t>(std::min(offset, 255));

@@ -33,8 +33,10 @@ const Controller* findController(const Bus& bus, std::u16string_view path) {
 
 void* ModelUsbStack::open(const char16_t* path) {
     if (path == nullptr) return nullptr;
-    std::u16string_view name(path, std::char_traits<char16_t>::length(path));
-    if (name.size() > kMaxPathUnits) return nullptr;
+    std::size_t length = 0;
+    while (length <= kMaxPathUnits && path[length] != u'\0') ++length;
+    if (length > kMaxPathUnits) return nullptr;
+    const std::u16string_view name(path, length);
 
     const std::lock_guard lock(mutex_);
     Handle handle{busToOpen()};
