@@ -3,6 +3,8 @@
 // sysfs gives the same block, hot plugging shows at the next scan, and
 // failures of the operating system are reported only when asked for.
 #include <gtest/gtest.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
 #include <stdlib.h>
 
 #include <cstring>
@@ -157,6 +159,69 @@ TEST_F(SysfsBus, AKernelWithoutPortStatesShowsAFailedEnumerationAsAnEmptyPort) {
 constexpr const char* kOneHub = R"({"controllers": [{"number": 0, "portCount": 1, "devices": [
   {"port": 1, "kind": "family-hub", "serial": "PLUG", "devices": [
     {"port": 2, "vendorId": "0x1A2B", "productId": "0x0002", "manufacturer": "Maker", "product": "Widget"}]}]}]})";
+
+// A hub that answers GET_STATUS for its ports through usbfs: port 3 has
+// something connected, port 4 an over-current, the others nothing.
+struct PortStatusHub {
+    UMockdevIoctlBase parent;
+};
+struct PortStatusHubClass {
+    UMockdevIoctlBaseClass parent;
+};
+G_DEFINE_TYPE(PortStatusHub, port_status_hub, UMOCKDEV_TYPE_IOCTL_BASE)
+
+gboolean answerPortStatus(UMockdevIoctlBase*, UMockdevIoctlClient* client) {
+    if (umockdev_ioctl_client_get_request(client) != USBDEVFS_CONTROL) return FALSE;
+    // The argument is the pointer to the transfer, which points to the data.
+    GError* error = nullptr;
+    UMockdevIoctlData* request =
+        umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, sizeof(usbdevfs_ctrltransfer), &error);
+    usbdevfs_ctrltransfer transfer{};
+    if (request != nullptr) std::memcpy(&transfer, request->data, sizeof transfer);
+    UMockdevIoctlData* data =
+        request != nullptr && transfer.wLength >= 4
+            ? umockdev_ioctl_data_resolve(request, offsetof(usbdevfs_ctrltransfer, data), transfer.wLength, &error)
+            : nullptr;
+    g_clear_error(&error);
+    if (data == nullptr || transfer.bRequestType != 0xA3 || transfer.bRequest != 0) {
+        umockdev_ioctl_client_complete(client, -1, EPIPE);
+    } else {
+        const std::uint16_t status = transfer.wIndex == 3 ? 0x0101 : transfer.wIndex == 4 ? 0x0109 : 0x0100;
+        std::uint8_t answer[4] = {static_cast<std::uint8_t>(status & 0xFF), static_cast<std::uint8_t>(status >> 8)};
+        umockdev_ioctl_data_update(data, 0, answer, sizeof answer);
+        umockdev_ioctl_client_complete(client, sizeof answer, 0);
+    }
+    if (data != nullptr) umockdev_ioctl_data_unref(data);
+    if (request != nullptr) umockdev_ioctl_data_unref(request);
+    return TRUE;
+}
+
+void port_status_hub_class_init(PortStatusHubClass* type) {
+    UMOCKDEV_IOCTL_BASE_CLASS(type)->handle_ioctl = answerPortStatus;
+}
+void port_status_hub_init(PortStatusHub*) {}
+
+// A kernel before 6.5, and a process that may open the hub's usbfs node: the
+// hub's own port status tells a failed enumeration and an over-current.
+TEST_F(SysfsBus, WithoutPortStatesTheHubsPortStatusShowsWhatFailedThere) {
+    MockBus bus;
+    bus.load(bedOf(kOneHub, {.portStates = false}));
+    auto* hub = static_cast<UMockdevIoctlBase*>(g_object_new(port_status_hub_get_type(), nullptr));
+    bus.answerIoctls("/dev/bus/usb/001/002", hub);
+    const std::uint64_t transfers = platform::usbfsTransfersSent();
+    const auto host = platform::makeHostUsbStack();
+    const auto block = scanWith(*host);
+    g_object_unref(hub);
+
+    ASSERT_EQ(block->hubCount, 1);
+    const std::uint32_t statuses[] = {0, 1, 2, 4};
+    for (int port = 0; port < kPortsPerHub; ++port) {
+        EXPECT_EQ(portRecord(*block, 0, port).connectionStatus, statuses[port]) << port;
+    }
+    EXPECT_EQ(portRecord(*block, 0, 2).vendorId, 0);
+    // One for each port without a device, on both sides of the hub.
+    EXPECT_EQ(platform::usbfsTransfersSent() - transfers, 3u + 4u);
+}
 
 TEST_F(SysfsBus, ReadingNamesEveryHubAndPortFolderAndReadsOnlyWhatTheAnswersNeed) {
     MockBus bus;

@@ -45,6 +45,17 @@ public:
         umockdev_testbed_set_attribute(bed_, device.c_str(), name.c_str(), value.c_str());
     }
 
+    // Lets `handler` answer the device I/O controls sent to the node `node`
+    // ("/dev/bus/usb/001/002"); it runs on a thread of umockdev's.
+    void answerIoctls(const std::string& node, UMockdevIoctlBase* handler) {
+        GError* error = nullptr;
+        if (!umockdev_testbed_attach_ioctl(bed_, node.c_str(), handler, &error)) {
+            const std::string message = error != nullptr ? error->message : "unknown error";
+            g_clear_error(&error);
+            throw std::runtime_error("umockdev cannot answer " + node + ": " + message);
+        }
+    }
+
     // The bed's own folder, where its /sys lies, reached without the preload's
     // redirection.
     std::string root() const {
