@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <map>
 #include <optional>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/bench.h"
