@@ -10,6 +10,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "frame/locks.h"
 #include <vostrel/hub_api.h>
@@ -82,6 +84,32 @@ void exerciseMonitor() {
 
 }  // namespace
 }  // namespace vostrel::fuzz
+
+// libFuzzer writes the inputs that fail (crash-*, timeout-*) into the current
+// folder, which while an input runs is the scratch folder. So the folder the
+// fuzzer was started from is made explicit: the default artifact prefix, and
+// the base of a relative one given on the command line.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    static std::vector<std::string> arguments;
+    static std::vector<char*> pointers;
+    const std::string started = std::filesystem::current_path().string() + "/";
+    bool prefixGiven = false;
+    for (int i = 0; i < *argc; ++i) {
+        std::string argument = (*argv)[i];
+        for (const std::string_view flag : {"-artifact_prefix=", "-exact_artifact_path="}) {
+            if (i == 0 || !argument.starts_with(flag)) continue;
+            prefixGiven = prefixGiven || flag == "-artifact_prefix=";
+            if (argument.size() == flag.size() || argument[flag.size()] != '/') argument.insert(flag.size(), started);
+        }
+        arguments.push_back(std::move(argument));
+    }
+    if (!prefixGiven && !arguments.empty()) arguments.insert(arguments.begin() + 1, "-artifact_prefix=" + started);
+    for (std::string& argument : arguments) pointers.push_back(argument.data());
+    pointers.push_back(nullptr);
+    *argc = static_cast<int>(arguments.size());
+    *argv = pointers.data();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace vostrel;

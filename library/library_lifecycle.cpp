@@ -16,6 +16,7 @@ namespace vostrel {
 void libraryLoad() {
     std::memset(&settings(), 0, sizeof(AutoCheckSettings));
     createLocks();
+    registerMonitorForkHandlers();
     ClearControllerList();
     resetDeviceViews();
     loadSettings();  // also turns a stored interval or off time of 0 into the defaults

@@ -7,7 +7,8 @@
 namespace talvern {
 
 // Shows a warning with `buttons` over `owner` and returns the button chosen.
+// `details`, when given, stands under the text in a smaller font.
 QMessageBox::StandardButton warningBox(QWidget* owner, const QString& caption, const QString& text,
-                                       QMessageBox::StandardButtons buttons);
+                                       QMessageBox::StandardButtons buttons, const QString& details = {});
 
 }  // namespace talvern

@@ -1,6 +1,7 @@
 #include "record_format.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace talvern {
 
@@ -15,6 +16,21 @@ QString hexId(std::uint32_t id) {
 
 QString deviceName(const QString& manufacturer, const QString& product) {
     return manufacturer + QLatin1Char(' ') + product;
+}
+
+QString connectionStatusName(std::uint32_t status) {
+    static constexpr const char* kNames[] = {"NoDeviceConnected",       "DeviceConnected",
+                                             "DeviceFailedEnumeration", "DeviceGeneralFailure",
+                                             "DeviceCausedOvercurrent", "DeviceNotEnoughPower"};
+    if (status < std::size(kNames)) return QString::fromLatin1(kNames[status]);
+    return QStringLiteral("unknown status %1").arg(status);
+}
+
+QString speedName(std::uint8_t speed) {
+    static constexpr const char* kNames[] = {"low speed (1.5 Mbit/s)", "full speed (12 Mbit/s)",
+                                             "high speed (480 Mbit/s)", "SuperSpeed (5 Gbit/s)"};
+    if (speed < std::size(kNames)) return QString::fromLatin1(kNames[speed]);
+    return QStringLiteral("unknown speed %1").arg(speed);
 }
 
 QString hubLabel(int hubIndex) { return QStringLiteral("Orvique [%1]").arg(hubIndex); }

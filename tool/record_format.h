@@ -20,6 +20,13 @@ QString hexId(std::uint32_t id);
 // Manufacturer and product joined by one blank ("%s %s").
 QString deviceName(const QString& manufacturer, const QString& product);
 
+// The hub driver's name of a connection status ("DeviceConnected"); a value
+// without a name shows as a number.
+QString connectionStatusName(std::uint32_t status);
+
+// The bus speed of an attached device ("high speed (480 Mbit/s)").
+QString speedName(std::uint8_t speed);
+
 // Tree labels of the main window; ports are shown numbered from 1.
 QString hubLabel(int hubIndex);
 QString portLabel(int portIndex, const vostrel::PortInfoRecord& port);

@@ -8,6 +8,8 @@ namespace {
 // destroying its static objects.
 std::mutex* g_general = nullptr;
 std::mutex* g_pass = nullptr;
+// Whether the forking thread took both locks; touched by that thread only.
+bool g_heldForFork = false;
 
 }  // namespace
 
@@ -25,5 +27,19 @@ void deleteLocks() {
 
 std::mutex& generalLock() { return *g_general; }
 std::mutex& passLock() { return *g_pass; }
+
+void holdLocksForFork() {
+    g_heldForFork = g_general != nullptr;
+    if (!g_heldForFork) return;
+    g_pass->lock();
+    g_general->lock();
+}
+
+void releaseLocksAfterFork() {
+    if (!g_heldForFork) return;
+    g_heldForFork = false;
+    g_general->unlock();
+    g_pass->unlock();
+}
 
 }  // namespace vostrel

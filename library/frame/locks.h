@@ -25,4 +25,13 @@ void deleteLocks();
 std::mutex& generalLock();
 std::mutex& passLock();
 
+// Around fork(): the forking thread takes both locks in their order, so that
+// the child gets no lock another thread held half-way through a change (that
+// thread does not exist there), and releases them again after the fork, in
+// the parent and in the child. Outside the locks' life both do nothing. A
+// fork made under either lock (from inside a vendor or USB stack call) would
+// wait for itself; spawning a process (posix_spawn) runs no fork handlers.
+void holdLocksForFork();
+void releaseLocksAfterFork();
+
 }  // namespace vostrel

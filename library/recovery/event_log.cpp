@@ -38,10 +38,14 @@ void shorten(std::string& text, std::size_t limit) {
 }  // namespace
 
 std::string formatEventLine(const AutoCheckEntry& entry, std::uint8_t code, const platform::LocalTime& time) {
+    // The entry comes from the settings file and may hold any number: the
+    // port number is counted in 64 bits, so that the largest port index is
+    // followed by its successor rather than by an overflow.
     char head[128];
-    const int headLength = std::snprintf(head, sizeof head, "%d/%02d/%02d %02d:%02d:%02d,%d,%d,%d,0x%04X,0x%04X,",
-                                         time.year, time.month, time.day, time.hour, time.minute, time.second,
-                                         code, entry.hubIndex, entry.portIndex + 1, entry.vendorId, entry.productId);
+    const int headLength =
+        std::snprintf(head, sizeof head, "%d/%02d/%02d %02d:%02d:%02d,%u,%d,%lld,0x%04X,0x%04X,", time.year,
+                      time.month, time.day, time.hour, time.minute, time.second, unsigned{code}, entry.hubIndex,
+                      static_cast<long long>(entry.portIndex) + 1, unsigned{entry.vendorId}, unsigned{entry.productId});
     std::string line(head, static_cast<std::size_t>(std::max(headLength, 0)));
 
     std::string manufacturer = logText(entry.manufacturer);

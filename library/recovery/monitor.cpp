@@ -6,9 +6,11 @@
 #include <optional>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "frame/locks.h"
 #include "platform/clock.h"
+#include "platform/fork_hooks.h"
 #include "portctl/port_switch.h"
 #include "recovery/monitor_pass.h"
 #include "recovery/settings.h"
@@ -27,6 +29,10 @@ struct MonitorThread {
 struct MonitorState {
     std::optional<MonitorThread> current;
     platform::Clock* clock = &platform::realClock();
+    // Thread objects that a fork copied into this process without their
+    // threads: such an object can be neither joined nor destroyed (a joinable
+    // std::thread ends the process when destroyed), so it is kept here.
+    std::vector<std::thread> forkedAway;
 };
 
 MonitorState& state() {
@@ -54,10 +60,23 @@ void monitorThread(std::shared_ptr<platform::Signal> stop, StartDelay delay, pla
     }
 }
 
-void saveWithEnabled(std::optional<std::uint8_t> enabled) {
+void saveAfterStop(ClearEnabled clear) {
     std::lock_guard lock(generalLock());
-    if (enabled) std::atomic_ref(settings().enabled).store(*enabled);
+    if (clear == ClearEnabled::Yes) {
+        for (int slot = 0; slot < settings().count; ++slot) endRecoveryLocked(slot);
+        std::atomic_ref(settings().enabled).store(0);
+    }
     saveSettings();
+}
+
+// The child has no monitor thread, whatever the parent had: one recorded
+// would keep a start from starting one and a stop would wait for it.
+void afterForkInChild() {
+    releaseLocksAfterFork();
+    MonitorState& monitor = state();
+    if (!monitor.current) return;
+    monitor.forkedAway.push_back(std::move(monitor.current->thread));
+    monitor.current.reset();
 }
 
 }  // namespace
@@ -71,7 +90,11 @@ bool startMonitor(StartDelay delay) {
     } catch (const std::system_error&) {
         return false;
     }
-    saveWithEnabled(1);
+    {
+        std::lock_guard lock(generalLock());
+        std::atomic_ref(settings().enabled).store(1);
+        saveSettings();
+    }
     return true;
 }
 
@@ -81,8 +104,14 @@ bool stopMonitor(ClearEnabled clear) {
     monitor.current->stop->raise();
     monitor.current->thread.join();
     monitor.current.reset();
-    saveWithEnabled(clear == ClearEnabled::Yes ? std::optional<std::uint8_t>(0) : std::nullopt);
+    saveAfterStop(clear);
     return true;
+}
+
+void registerMonitorForkHandlers() {
+    static const bool registered =
+        (platform::registerForkHandlers(holdLocksForFork, releaseLocksAfterFork, afterForkInChild), true);
+    static_cast<void>(registered);
 }
 
 void useMonitorClock(platform::Clock& clock) { state().clock = &clock; }

@@ -78,6 +78,21 @@ int nextSlot(bool first) {
 
 }  // namespace
 
+void endRecoveryLocked(int slot) {
+    AutoCheckSettings& block = settings();
+    AutoCheckEntry& entry = block.entries[slot];
+    if (entry.recoveryCountdown() == 0) return;
+    entry.setRecoveryCountdown(0);  // so the loop below passes over this entry
+    for (int other = 0; other < block.count; ++other) {
+        const AutoCheckEntry& watcher = block.entries[other];
+        if (watcher.hubIndex == entry.hubIndex && watcher.portIndex == entry.portIndex &&
+            watcher.recoveryCountdown() != 0) {
+            return;
+        }
+    }
+    switchPortLocked(entry.hubIndex, entry.portIndex, true);
+}
+
 void runMonitorPass(const MonitorTimes& times, DeviceInfoBlock& snapshotArea, const platform::Signal& stop) {
     BuildMonitorSnapshot(&snapshotArea);
     for (int slot = nextSlot(true); slot >= 0 && !stop.isRaised(); slot = nextSlot(false)) {

@@ -21,4 +21,11 @@ struct MonitorTimes {
 // two entries. The caller holds the pass lock and not the general lock.
 void runMonitorPass(const MonitorTimes& times, DeviceInfoBlock& snapshotArea, const platform::Signal& stop);
 
+// Ends a recovery under way for the entry at `slot` (below count): clears
+// its countdown and switches its port on again, unless another entry's
+// recovery still holds the same port off. For an entry about to leave the
+// list, or when auto recovery is switched off: the monitor would then never
+// switch the port on. The caller holds the general lock.
+void endRecoveryLocked(int slot);
+
 }  // namespace vostrel

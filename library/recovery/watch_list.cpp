@@ -6,6 +6,7 @@
 #include "frame/locks.h"
 #include "frame/text.h"
 #include <vostrel/hub_api.h>
+#include "recovery/monitor_pass.h"
 #include "recovery/settings.h"
 
 using namespace vostrel;
@@ -120,6 +121,9 @@ HUB_API std::int32_t HUB_CALL Hub_DeleteAutoCheckDeviceInfo(const DeviceInfoReco
     AutoCheckSettings& block = settings();
     const int slot = findEntry(block, record->hubIndex, record->portIndex);
     if (slot < 0) return 0;
+    // A port the monitor holds off for this entry would stay off for good:
+    // the monitor never switches on the port of an entry that has gone.
+    endRecoveryLocked(slot);
     // Later entries move down one slot in order; the last slot keeps its
     // bytes but lies outside the count. Neither cursor moves.
     std::memmove(&block.entries[slot], &block.entries[slot + 1],

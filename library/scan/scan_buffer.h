@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "frame/records.h"
 
@@ -21,6 +22,15 @@ inline bool isFamilyHub(std::uint16_t vendorId, std::uint16_t productId) {
            (productId == kSuperSpeedHubProductId || productId == kUsb2HubProductId);
 }
 
+// The serial number strings of the devices on the ports of both tables of a
+// ScanBuffer, at the places of their records; empty where a device names
+// none. No record or export carries them; a scan keeps them only for a
+// caller that hands this table over.
+struct DeviceSerials {
+    std::u16string ports5744[kMaxHubs * kPortsPerHub];
+    std::u16string ports2744[kMaxHubs * kPortsPerHub];
+};
+
 // About 280 KB: allocated per scan on the heap, zeroed.
 struct ScanBuffer {
     std::uint8_t count5744;      // 0x5744 hub devices recorded, at most 32
@@ -31,6 +41,7 @@ struct ScanBuffer {
     // Identity k, port number n (1 to 4) is element 4 k + n - 1.
     PortInfoRecord ports5744[kMaxHubs * kPortsPerHub];
     PortInfoRecord ports2744[kMaxHubs * kPortsPerHub];
+    DeviceSerials* deviceSerials;  // null: the devices' serials are not kept
 };
 
 static_assert(offsetof(ScanBuffer, count5744) == 0);
@@ -39,6 +50,10 @@ static_assert(offsetof(ScanBuffer, identityCount) == 2);
 static_assert(offsetof(ScanBuffer, serials) == 4);
 static_assert(offsetof(ScanBuffer, ports5744) == 4 + 32 * 512);
 static_assert(offsetof(ScanBuffer, ports2744) == 4 + 32 * 512 + 128 * 1052);
-static_assert(sizeof(ScanBuffer) == 4 + 32 * 512 + 2 * 128 * 1052);
+// The pointer follows the tables, after padding to its own alignment.
+inline constexpr std::size_t kScanTablesEnd = 4 + 32 * 512 + 2 * 128 * 1052;
+static_assert(offsetof(ScanBuffer, deviceSerials) ==
+              (kScanTablesEnd + alignof(DeviceSerials*) - 1) / alignof(DeviceSerials*) * alignof(DeviceSerials*));
+static_assert(sizeof(ScanBuffer) == offsetof(ScanBuffer, deviceSerials) + sizeof(DeviceSerials*));
 
 }  // namespace vostrel

@@ -137,7 +137,8 @@ std::optional<StringList> ReadStringsOfWorkingDevice(const UsbDevice& hub, std::
     return CollectDeviceStrings(hub, port, connection.DeviceDescriptor, configuration->bytes());
 }
 
-bool QueryPortRecord(const UsbDevice& hub, std::uint32_t port, PortInfoRecord& record) {
+bool QueryPortRecord(const UsbDevice& hub, std::uint32_t port, PortInfoRecord& record,
+                     std::u16string* deviceSerial) {
     const auto connection = QueryConnection(hub, port);
     if (!connection) return false;
     const USB_DEVICE_DESCRIPTOR& device = connection->DeviceDescriptor;
@@ -164,6 +165,12 @@ bool QueryPortRecord(const UsbDevice& hub, std::uint32_t port, PortInfoRecord& r
         };
         copyString(device.iProduct, record.product);
         copyString(device.iManufacturer, record.manufacturer);
+    }
+
+    if (deviceSerial != nullptr && strings && device.iSerialNumber != 0) {
+        if (const StringEntry* entry = findString(*strings, device.iSerialNumber)) {
+            *deviceSerial = entry->units.substr(0, entry->units.find(u'\0'));
+        }
     }
     return true;
 }

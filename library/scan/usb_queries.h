@@ -64,6 +64,10 @@ std::optional<StringList> ReadStringsOfWorkingDevice(const UsbDevice& hub, std::
 // hub: the device's identifiers, configuration value, speed and status, and
 // for a working device its product and manufacturer strings. False, with
 // the record untouched, when the port's connection cannot be read.
-bool QueryPortRecord(const UsbDevice& hub, std::uint32_t port, PortInfoRecord& record);
+// `deviceSerial`, when given, receives the working device's serial number
+// string from the strings read for the record (left as it is when there is
+// none); no record has room for it.
+bool QueryPortRecord(const UsbDevice& hub, std::uint32_t port, PortInfoRecord& record,
+                     std::u16string* deviceSerial = nullptr);
 
 }  // namespace vostrel

@@ -36,12 +36,18 @@ void recordFamilyHub(ScanBuffer& buffer, const UsbDevice& hub, std::uint16_t pro
         copyText(buffer.serials[k], serial.c_str());
     }
     PortInfoRecord* table = superSpeed ? buffer.ports5744 : buffer.ports2744;
+    std::u16string* serials = nullptr;
+    if (buffer.deviceSerials != nullptr) {
+        serials = superSpeed ? buffer.deviceSerials->ports5744 : buffer.deviceSerials->ports2744;
+    }
     for (std::uint32_t port = 1; port <= kPortsPerHub; ++port) {
         // A hub met again under the same serial replaces the earlier one's
         // records whole, also where its query fails.
-        PortInfoRecord& record = table[k * kPortsPerHub + (port - 1)];
-        record = PortInfoRecord{};
-        QueryPortRecord(hub, port, record);
+        const int slot = k * kPortsPerHub + static_cast<int>(port - 1);
+        table[slot] = PortInfoRecord{};
+        std::u16string* serial = serials != nullptr ? &serials[slot] : nullptr;
+        if (serial != nullptr) serial->clear();
+        QueryPortRecord(hub, port, table[slot], serial);
     }
     ++count;
 }

@@ -31,6 +31,7 @@ public:
     ~Descriptor() {
         if (fd_ >= 0) ::close(fd_);
     }
+    Descriptor(Descriptor&& other) noexcept : fd_(other.release()) {}
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
     int get() const { return fd_; }
@@ -39,6 +40,19 @@ public:
 private:
     int fd_;
 };
+
+// Opens the file at `path` for reading, refusing anything but a regular
+// file. A FIFO or a device is never waited for: the open does not block, and
+// the descriptor blocks again only once it is known to be a regular file.
+Descriptor openRegularFile(const std::string& path, const std::string& what, struct stat& info) {
+    Descriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (file.get() < 0) fail(what, path, errno);
+    if (::fstat(file.get(), &info) != 0) fail(what, path, errno);
+    if (!S_ISREG(info.st_mode)) throw std::runtime_error("cannot " + what + " " + path + ": not a file");
+    const int status = ::fcntl(file.get(), F_GETFL);
+    if (status == -1 || ::fcntl(file.get(), F_SETFL, status & ~O_NONBLOCK) == -1) fail(what, path, errno);
+    return file;
+}
 
 }  // namespace
 
@@ -49,11 +63,8 @@ std::optional<FileStamp> stampOf(const std::string& path) {
 }
 
 FileContents readFile(const std::string& path) {
-    Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) fail("read", path, errno);
     struct stat info {};
-    if (::fstat(file.get(), &info) != 0) fail("read", path, errno);
-    if (!S_ISREG(info.st_mode)) throw std::runtime_error("cannot read " + path + ": not a file");
+    Descriptor file = openRegularFile(path, "read", info);
     if (static_cast<std::uint64_t>(info.st_size) > kMaxFileBytes) fail("read", path, EFBIG);
     FileContents contents;
     contents.stamp = stampFrom(info);
@@ -96,16 +107,14 @@ FileStamp replaceFile(const std::string& path, std::string_view bytes) {
 
 FileLock::FileLock(const std::string& path) {
     for (;;) {
-        Descriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-        if (file.get() < 0) fail("lock", path, errno);
+        struct stat locked {};
+        Descriptor file = openRegularFile(path, "lock", locked);
         int result;
         do {
             result = ::flock(file.get(), LOCK_EX);
         } while (result != 0 && errno == EINTR);
         if (result != 0) fail("lock", path, errno);
-        struct stat locked {};
         struct stat named {};
-        if (::fstat(file.get(), &locked) != 0) fail("lock", path, errno);
         if (::stat(path.c_str(), &named) == 0 && named.st_dev == locked.st_dev && named.st_ino == locked.st_ino) {
             handle_ = file.release();
             return;

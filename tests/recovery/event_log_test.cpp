@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -44,6 +45,25 @@ TEST(EventLine, HasTheEightFieldsOfTheFormat) {
     const AutoCheckEntry empty = watched(12, 0, 0x0424, 0x0001, u"", u"");
     EXPECT_EQ(formatEventLine(empty, OtherDevice, {2026, 12, 31, 23, 59, 58}),
               "2026/12/31 23:59:58,2,12,1,0x0424,0x0001,,\r\n");
+}
+
+// The settings file is not trusted: whatever number an entry holds is
+// printed as it stands (the port from 1), without overflow.
+TEST(EventLine, StoredNumbersAtTheirLimitsArePrintedAsTheyStand) {
+    struct Case {
+        std::int32_t hub, port;
+        std::string numbers;
+    };
+    const Case cases[] = {
+        {0, 0, ",0,1,"},
+        {INT32_MAX, INT32_MAX, ",2147483647,2147483648,"},
+        {INT32_MIN, INT32_MIN, ",-2147483648,-2147483647,"},
+        {-1, -1, ",-1,0,"},
+    };
+    for (const Case& c : cases) {
+        const std::string line = formatEventLine(watched(c.hub, c.port, 0xFFFF, 0, u"M", u"P"), 255, kAprilMorning);
+        EXPECT_EQ(line, "2017/04/05 01:07:09,255" + c.numbers + "0xFFFF,0x0000,M,P\r\n");
+    }
 }
 
 TEST(EventLine, ControlCharactersInDeviceTextsCannotForgeLines) {

@@ -80,10 +80,6 @@ TEST_F(Monitor, NewTimesApplyOnlyAfterARestart) {
     ASSERT_EQ(Hub_StopAutoRecovery(), 1);
     ASSERT_EQ(Hub_StartAutoRecovery(), 1);
     takeSwitches();
-    clock_.ticks(3);
-    EXPECT_EQ(takeSwitches(), Switches{}) << "the countdown of 4 runs on across the restart";
-    clock_.tick();
-    EXPECT_EQ(takeSwitches(), Switches{"0/19=1"});
     clock_.tick();
     EXPECT_EQ(events().size(), 2u) << "interval 1 now";
     EXPECT_EQ(takeSwitches(), Switches{"0/19=0"});
@@ -126,17 +122,58 @@ TEST_F(Monitor, AMonitorLeftEnabledStartsAtTheNextLoadAfterTheDelay) {
     EXPECT_EQ(std::vector(waits.end() - 3, waits.end()), (std::vector{5000ms, 1000ms, 1000ms}));
 }
 
-TEST_F(Monitor, AnEntryDeletedDuringItsCountdownIsNeverSwitchedOn) {
+// A port the monitor holds off goes on again when its entry leaves the list,
+// from the deletion itself: the monitor never sees the entry again.
+TEST_F(Monitor, DeletingAnEntryDuringItsCountdownSwitchesItsPortOnUnlessAnotherEntryHoldsItOff) {
     watchNewDevice(0, 3);
     hubs_[0].unplug(3);
+    watchNewDevice(1, 0);  // healthy
     startWith(1, 3);
     takeSwitches();
     clock_.tick();
     EXPECT_EQ(takeSwitches(), Switches{"0/20=0"});
-    const DeviceInfoRecord entry = makeRecord(0, 3);
-    ASSERT_EQ(Hub_DeleteAutoCheckDeviceInfo(&entry), 1);
+    const DeviceInfoRecord recovering = makeRecord(0, 3);
+    ASSERT_EQ(Hub_DeleteAutoCheckDeviceInfo(&recovering), 1);
+    EXPECT_EQ(takeSwitches(), Switches{"0/20=1"});
+    const DeviceInfoRecord healthy = makeRecord(1, 0);
+    ASSERT_EQ(Hub_DeleteAutoCheckDeviceInfo(&healthy), 1);
+    EXPECT_EQ(takeSwitches(), Switches{}) << "an idle entry's port is left alone";
     clock_.ticks(10);
-    EXPECT_EQ(takeSwitches(), Switches{});
+    EXPECT_EQ(takeSwitches(), Switches{}) << "the monitor never switches a deleted entry's port";
+
+    // The same port watched twice: both entries hold it off.
+    watch(0, 3);
+    watch(0, 3);
+    clock_.tick();
+    EXPECT_EQ(takeSwitches(), (Switches{"0/20=0", "0/20=0"}));
+    ASSERT_EQ(Hub_DeleteAutoCheckDeviceInfo(&recovering), 1);
+    EXPECT_EQ(takeSwitches(), Switches{}) << "the other entry still holds the port off";
+    clock_.ticks(4);
+    EXPECT_EQ(takeSwitches(), Switches{"0/20=1"});
+}
+
+// Switching auto recovery off switches on every port the monitor holds off
+// and ends those recoveries, so a later start does not switch them again; an
+// unload keeps them for the next load (see OffTime255 below).
+TEST_F(Monitor, StoppingAutoRecoveryDuringACountdownSwitchesThePortOnAndEndsTheRecovery) {
+    watchNewDevice(0, 1);
+    hubs_[0].unplug(1);
+    watchNewDevice(1, 2);
+    startWith(1, 3);
+    takeSwitches();
+    clock_.tick();
+    EXPECT_EQ(takeSwitches(), Switches{"0/18=0"});
+
+    ASSERT_EQ(Hub_StopAutoRecovery(), 1);
+    EXPECT_EQ(takeSwitches(), Switches{"0/18=1"});
+    EXPECT_EQ(settings().entries[0].recoveryCountdown(), 0u);
+    EXPECT_EQ(readBytes("vostrel.dat").at(8 + 1044), 0) << "the saved countdown too";
+
+    ASSERT_EQ(Hub_StartAutoRecovery(), 1);
+    takeSwitches();
+    clock_.tick();
+    EXPECT_EQ(events().size(), 2u) << "checked again at once, not waiting out the old countdown";
+    EXPECT_EQ(takeSwitches(), Switches{"0/18=0"});
 }
 
 TEST_F(Monitor, OffTime255EndsWithThePortOnAlsoAcrossAReload) {

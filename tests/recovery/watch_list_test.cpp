@@ -3,7 +3,6 @@
 #include <array>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <vostrel/hub_api.h>
@@ -148,18 +147,6 @@ TEST_F(WatchList, AnEntryAddedIntoAVacatedSlotStartsIdle) {
     add(5, 1);
     EXPECT_EQ(settings().entries[1].recoveryCountdown(), 0u);
     EXPECT_EQ(settings().entries[1].tickCounter, 0);
-}
-
-TEST_F(WatchList, AFailedSaveLeavesThePreviousFileIntact) {
-    add(0, 0);
-    const auto before = readBytes("vostrel.dat");
-    // The temporary file cannot be created when its name is taken by a folder.
-    const std::string temporary = "vostrel.dat.tmp." + std::to_string(::getpid());
-    std::filesystem::create_directory(temporary);
-    const DeviceInfoRecord second = makeRecord(0, 1);
-    EXPECT_EQ(Hub_SetAutoCheckDeviceInfo(&second), 1) << "a failed save is not reported";
-    EXPECT_EQ(readBytes("vostrel.dat"), before);
-    std::filesystem::remove(temporary);
 }
 
 }  // namespace

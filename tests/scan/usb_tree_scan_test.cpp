@@ -2,6 +2,8 @@
 // family's hubs.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "scan/controller_list.h"
 #include "scan/usb_tree_scan.h"
 #include "scan_fixture.h"
@@ -136,6 +138,34 @@ TEST_F(TreeScan, FailuresLeaveTheirItemOut) {
     ASSERT_EQ(s->identityCount, 1);
     EXPECT_EQ(serialOf(*s, 0), u"");  // recorded under the empty serial
     EXPECT_EQ(s->count2744, 1);
+}
+
+// A caller that hands over a table gets each working device's serial at the
+// place of its record, on both sides of a hub; the scan asks nothing more
+// for it. Without a table the scan keeps none.
+TEST_F(TreeScan, KeepsTheDevicesSerialsOnlyWhenGivenATable) {
+    FamilyHub hub = stack_.addFamilyHubs(1, Link::Usb3)[0];
+    hub.plug(0).serial(u"USB2-SIDE");
+    hub.plug(2, Side::SuperSpeed).serial(u"SS-SIDE").product(u"Drive");
+    hub.plug(3).product(u"No serial");
+    hub.plug(1).serial(u"BROKEN").status(DeviceFailedEnumeration);
+
+    const auto plain = scan();
+    const std::uint64_t questions = stack_.ioctlCount();
+    EXPECT_EQ(plain->deviceSerials, nullptr);
+
+    DeviceSerials serials;
+    serials.ports2744[3] = u"stale";
+    auto kept = std::make_unique<ScanBuffer>();
+    kept->deviceSerials = &serials;
+    ScanUsbTree(*kept);
+    EXPECT_EQ(stack_.ioctlCount(), 2 * questions);
+    EXPECT_EQ(serials.ports2744[0], u"USB2-SIDE");
+    EXPECT_EQ(serials.ports5744[2], u"SS-SIDE");
+    EXPECT_EQ(serials.ports2744[3], u"");  // cleared: the device names none
+    EXPECT_EQ(serials.ports2744[1], u"");  // strings are read from working devices only
+    EXPECT_EQ(serials.ports5744[0], u"");
+    EXPECT_EQ(std::memcmp(plain->ports2744, kept->ports2744, sizeof plain->ports2744), 0);
 }
 
 // The walk asks each question it needs once, and no other. A device costs

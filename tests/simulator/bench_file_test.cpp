@@ -1,6 +1,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include "core/bench_file.h"
 #include "core/description_error.h"
 #include "core/live_bench.h"
+#include "child_process.h"
 #include "scratch_dir.h"
 #include "sim_test_support.h"
 
@@ -58,6 +61,30 @@ TEST_F(BenchFileTest, ABrokenFileSaysWhereKeepsTheLastGoodBenchAndIsNotWritten) 
                 testing::ThrowsMessage<DescriptionError>(testing::StartsWith(path_ + ":1:18: syntax error")));
     EXPECT_THROW(file_.update([](Document&, const BusView&) {}), DescriptionError);
     EXPECT_EQ(test::readText(path_), "{\"controllers\": [}");
+}
+
+// A bench named by a FIFO has nothing to read: it is refused at once,
+// never waited on for a writer.
+TEST_F(BenchFileTest, AFifoIsRefusedWithoutWaiting) {
+    ASSERT_EQ(::mkfifo("fifo.json", 0600), 0);
+    const auto result = vostrel::test::runInChild([] {
+        BenchFile fifo("fifo.json");
+        std::string problems;
+        try {
+            fifo.current();
+            problems += "read; ";
+        } catch (const DescriptionError& error) {
+            if (std::string(error.what()).find("fifo.json: not a file") == std::string::npos) problems += error.what();
+        }
+        try {
+            fifo.update([](Document&, const BusView&) {});
+            problems += "updated; ";
+        } catch (const std::runtime_error& error) {
+            if (std::string(error.what()).find("fifo.json: not a file") == std::string::npos) problems += error.what();
+        }
+        return problems;
+    });
+    EXPECT_EQ(result.problems, "");
 }
 
 TEST_F(BenchFileTest, PowerComingBackHealsWedgedDevicesBelowThePortAndFlakyOnesWedgeAgain) {

@@ -1,5 +1,9 @@
 // The log viewer "Auto Recovery Log": how the lines of the log in the current
-// folder become numbered rows, whatever the file holds.
+// folder become numbered rows, whatever the file holds, and how it follows
+// the file while it is open.
+#include <QFile>
+#include <QScrollBar>
+
 #include "log_viewer/usb_log.h"
 #include "tool_test_support.h"
 
@@ -26,8 +30,15 @@ private slots:
             << QStringList{"1|2017/04/05 01:07:09|0|3|0x04D8|0x000A|Maker Widget"};
         QTest::newRow("CR LF, LF, no break at the end")
             << QByteArray("a,1,0,1\r\nb,1,0,2\nc,1,0,3") << QStringList{"1|a|0|1||| ", "2|b|0|2||| ", "3|c|0|3||| "};
-        QTest::newRow("commas in the texts") << QByteArray("d,1,0,1,0x0001,0x0002,Acme, Inc.,Pad, large")
-                                             << QStringList{"1|d|0|1|0x0001|0x0002|Acme  Inc.,Pad, large"};
+        // The library's own fields never hold a comma; the device's texts may.
+        QTest::newRow("comma in the manufacturer") << QByteArray("d,3,1,2,0x0001,0x0002,Acme, Inc.,Widget")
+                                                   << QStringList{"1|d|1|2|0x0001|0x0002|Acme, Inc. Widget"};
+        QTest::newRow("commas in both texts") << QByteArray("d,1,0,1,0x0001,0x0002,Acme, Inc.,Pad, large")
+                                              << QStringList{"1|d|0|1|0x0001|0x0002|Acme, Inc. Pad, large"};
+        QTest::newRow("comma without a blank") << QByteArray("d,2,0,4,0x0001,0x0002,Kobo Co.,Ltd.,Pad")
+                                               << QStringList{"1|d|0|4|0x0001|0x0002|Kobo Co.,Ltd. Pad"};
+        QTest::newRow("empty product after a comma") << QByteArray("d,2,0,4,0x0001,0x0002,Acme, Inc.,")
+                                                     << QStringList{"1|d|0|4|0x0001|0x0002|Acme, Inc. "};
         QTest::newRow("short and empty lines")
             << QByteArray("d,3\n\r\n\n") << QStringList{"1|d||||| ", "2|||||| ", "3|||||| "};
         QTest::newRow("UTF-8") << QByteArray("d,1,0,1,,,Maker,\xE3\x83\x9E\xE3\x82\xA6\xE3\x82\xB9")
@@ -43,6 +54,53 @@ private slots:
         CUSB_Log viewer;
         viewer.OnInitDialog();
         QCOMPARE(rowsOf(*viewer.findChild<QTreeWidget*>("logList")), rows);
+    }
+
+    // Appended lines become new rows below the rows shown, which keep their
+    // selection; a list scrolled to its end stays there. A file rewritten or
+    // deleted is shown as it now is.
+    void followsTheFileWhileOpen() {
+        for (int line = 0; line < 40; ++line) {
+            logEvent({{2024, 5, 17, 9, 0, line}, 3, 0, 1, 0x04D8, 0x000A, u"Maker", u"Widget"});
+        }
+        CUSB_Log viewer;
+        viewer.OnInitDialog();
+        viewer.show();
+        auto& list = *viewer.findChild<QTreeWidget*>("logList");
+        QCOMPARE(list.topLevelItemCount(), 40);
+        list.topLevelItem(3)->setSelected(true);
+        list.scrollToBottom();
+        QTRY_VERIFY(list.verticalScrollBar()->value() > 0);
+
+        logEvent({{2024, 5, 17, 10, 0, 0}, 2, 1, 3, 0x0A5C, 0x5800, u"Acme, Inc.", u"Card Reader"});
+        QTRY_COMPARE(list.topLevelItemCount(), 41);
+        QCOMPARE(rowsOf(list).back(), "41|2024/05/17 10:00:00|1|4|0x0A5C|0x5800|Acme, Inc. Card Reader");
+        QVERIFY(list.topLevelItem(3)->isSelected());
+        QTRY_COMPARE(list.verticalScrollBar()->value(), list.verticalScrollBar()->maximum());
+
+        QFile::remove("vostrel.log");
+        QTRY_COMPARE(list.topLevelItemCount(), 0);
+        vostrel::test::writeBytes("vostrel.log", "a,1,0,1\r\n", 9);
+        QTRY_COMPARE(rowsOf(list), QStringList{"1|a|0|1||| "});
+    }
+
+    // Lines as the library's monitor writes them, with each event code.
+    void eventsOfEveryCode() {
+        logEvent({{2024, 5, 17, 9, 41, 3}, 3, 0, 0, 0x7E57, 0x0C31, u"Lumen Labs", u"HD Camera"});
+        logEvent({{2024, 5, 17, 9, 52, 40}, 2, 1, 3, 0x0A5C, 0x5800, u"Acme, Inc.", u"Card Reader"});
+        logEvent({{2024, 5, 17, 10, 7, 12}, 1, 0, 2, 0x1A2B, 0x0040, u"Kobo Co.,Ltd.", u"Precision Scale"});
+        logEvent({{2024, 5, 17, 10, 7, 31}, 3, 0, 1, 0x7E57, 0x0B30, u"Orrin Storage", u"Portable SSD"});
+        logEvent({{2024, 5, 18, 23, 59, 59}, 2, 1, 0, 0x7E57, 0x0F10, u"Quill Devices", u"Serial Adapter"});
+        CUSB_Log viewer;
+        viewer.OnInitDialog();
+        viewer.show();
+        auto& list = *viewer.findChild<QTreeWidget*>("logList");
+        QCOMPARE(rowsOf(list), (QStringList{"1|2024/05/17 09:41:03|0|1|0x7E57|0x0C31|Lumen Labs HD Camera",
+                                            "2|2024/05/17 09:52:40|1|4|0x0A5C|0x5800|Acme, Inc. Card Reader",
+                                            "3|2024/05/17 10:07:12|0|3|0x1A2B|0x0040|Kobo Co.,Ltd. Precision Scale",
+                                            "4|2024/05/17 10:07:31|0|2|0x7E57|0x0B30|Orrin Storage Portable SSD",
+                                            "5|2024/05/18 23:59:59|1|1|0x7E57|0x0F10|Quill Devices Serial Adapter"}));
+        saveRender(viewer, "log-viewer");
     }
 };
 

@@ -1,17 +1,48 @@
 // The main window "RAV_Uvidaro 4Port" and its about box, on the simulated bench.
 #include <QCheckBox>
 #include <QMenu>
+#include <QScrollBar>
+#include <QSet>
 
 #include "main_window/about_dlg.h"
 #include "main_window/my_talvern_dlg.h"
 #include "resources/menu_resources.h"
 #include "resources/resource_ids.h"
 #include "tool_test_support.h"
+#include "views/elided_label.h"
 
 namespace talvern::test {
 namespace {
 
+// Two hubs with a port in every state: working devices at three speeds, an
+// overcurrent, an unconfigured device and empty ports.
+QTreeWidget& treeOf(CMyTalvernDlg& dialog);
+
+constexpr const char* kEveryPortState = R"({"controllers": [{"number": 0, "portCount": 2, "devices": [
+  {"id": "desk", "port": 1, "kind": "family-hub", "serial": "TV0002A", "devices": [
+    {"id": "camera", "port": 1, "vendorId": "0x7E57", "productId": "0x0C31", "manufacturer": "Lumen Labs",
+     "product": "HD Camera"},
+    {"id": "pump", "port": 2, "vendorId": "0x04D8", "productId": "0x00DD", "state": "failed", "failStatus": 4},
+    {"id": "scale", "port": 3, "vendorId": "0x1A2B", "productId": "0x0040", "state": "unconfigured"}]},
+  {"id": "rack", "port": 2, "kind": "family-hub", "serial": "TV0002B", "devices": [
+    {"id": "reader", "port": 1, "vendorId": "0x0A5C", "productId": "0x5800", "speed": "full",
+     "manufacturer": "Acme, Inc.", "product": "Card Reader"},
+    {"id": "ssd", "port": 2, "vendorId": "0x7E57", "productId": "0x0B30", "speed": "super",
+     "manufacturer": "Orrin Storage", "product": "Portable SSD"},
+    {"id": "keypad", "port": 3, "vendorId": "0x1A2B", "productId": "0x0002", "speed": "low",
+     "manufacturer": "Kobo Co.,Ltd.", "product": "Keypad"}]}]}]})";
+
+QString tipOf(CMyTalvernDlg& dialog, int hub, int port) {
+    return treeOf(dialog).topLevelItem(hub)->child(port)->toolTip(0);
+}
+
+qint64 iconOf(CMyTalvernDlg& dialog, int hub, int port) {
+    return treeOf(dialog).topLevelItem(hub)->child(port)->icon(0).cacheKey();
+}
+
 QTreeWidget& treeOf(CMyTalvernDlg& dialog) { return *dialog.findChild<QTreeWidget*>("hubTree"); }
+
+QString statusOf(CMyTalvernDlg& dialog) { return dialog.findChild<ElidedLabel*>("statusLine")->fullText(); }
 
 // The menu of a right click on the label of port `port` of hub `hub`.
 std::unique_ptr<QMenu> portMenu(CMyTalvernDlg& dialog, int hub, int port) {
@@ -118,12 +149,182 @@ private slots:
         QCOMPARE(int(dialog.PortMask(0)), 0x07);
         dialog.RefreshHubTree();
         QCOMPARE(treeOf(dialog).topLevelItem(0)->child(0)->text(0), "[Port1] Maker Widget - VID:0x04D8 PID:0x000A");
+    }
 
-        // A refresh while the menu is up leaves its command without a port.
-        const auto stale = portMenu(dialog, 0, 0);
+    // While a port's menu is up, a device elsewhere goes, the tree is read
+    // again and the selection moves: the menu still acts on its own port.
+    void aPortMenuActsOnItsOwnPortWhateverTheTreeBecame() {
+        CMyTalvernDlg dialog;
+        open(dialog);
+        const auto offMenu = portMenu(dialog, 0, 0);
+        const auto watchMenu = portMenu(dialog, 0, 0);
+        QVERIFY(simulate({"unplug", "nameless"}));
         dialog.RefreshHubTree();
-        menuCommand(*stale, ID_PORT_OFF)->trigger();
-        QCOMPARE(int(dialog.PortMask(0)), 0x07);
+        QCOMPARE(int(dialog.PortMask(1)), 0x00);
+        treeOf(dialog).setCurrentItem(treeOf(dialog).topLevelItem(1)->child(2));
+        menuCommand(*offMenu, ID_PORT_OFF)->trigger();
+        menuCommand(*watchMenu, ID_ADD_AUTO_RECOVERY_LIST)->trigger();
+        QCOMPARE(QList<int>({dialog.PortMask(0), dialog.PortMask(1)}), QList<int>({0x06, 0x00}));
+        vostrel::DeviceInfoRecord record{};
+        QCOMPARE(Hub_GetAutoCheckDeviceInfo_Index_and_Port(&record, 0, 0), 1);
+        dialog.RefreshHubTree();
+        QCOMPARE(treeOf(dialog).topLevelItem(0)->child(0)->text(0), "[Port1] NoDeviceConnected");
+    }
+
+    void aRefreshKeepsTheSelectionTheExpandedHubsAndTheScrollPosition() {
+        session_.reset();
+        session_.emplace(exampleBench("32-hubs.json").constData());
+        CMyTalvernDlg dialog;
+        open(dialog);
+        QTreeWidget& tree = treeOf(dialog);
+        QCOMPARE(tree.topLevelItemCount(), 32);
+        tree.topLevelItem(2)->setExpanded(false);
+        tree.setCurrentItem(tree.topLevelItem(20)->child(1));
+        tree.verticalScrollBar()->setValue(tree.verticalScrollBar()->maximum() / 2);
+        const int scrolled = tree.verticalScrollBar()->value();
+        QVERIFY(scrolled > 0);
+        QVERIFY(simulate({"unplug", "d05p2"}));
+        dialog.RefreshHubTree();
+        QCOMPARE(tree.topLevelItem(5)->child(1)->text(0), "[Port2] NoDeviceConnected");
+        QList<bool> expanded;
+        for (int hub : {0, 1, 2, 3, 31}) expanded << tree.topLevelItem(hub)->isExpanded();
+        QCOMPARE(expanded, (QList<bool>{true, true, false, true, true}));
+        const QList<QTreeWidgetItem*> selected = tree.selectedItems();
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(selected.front()->text(0), tree.topLevelItem(20)->child(1)->text(0));
+        QCOMPARE(tree.indexOfTopLevelItem(selected.front()->parent()), 20);
+        QCOMPARE(tree.verticalScrollBar()->value(), scrolled);
+    }
+
+    // Each state has an icon of its own (a watched port's carries a badge);
+    // the tooltip tells what the window knows. A port switched off here stays
+    // "powered off" when the re-read finds it empty, until it is switched on.
+    void portsShowTheirStateAsIconAndTooltip() {
+        session_.reset();
+        session_.emplace(kEveryPortState);
+        CMyTalvernDlg dialog;
+        open(dialog);
+        choose(dialog, 0, 0, ID_ADD_AUTO_RECOVERY_LIST);
+        choose(dialog, 1, 0, ID_PORT_OFF);
+        const QString poweredOff = "Powered off\nConnection status: NoDeviceConnected\n"
+                                   "Port power: switched off from this window";
+        const QStringList states = {"Working", "Attached, not working", "Attached, not working: not configured",
+                                    "Empty", "Powered off", "Working", "Working", "Empty"};
+        for (const bool reRead : {false, true}) {
+            if (reRead) dialog.RefreshHubTree();
+            QStringList shown;
+            QHash<QString, QSet<qint64>> icons;
+            for (int port = 0; port < 8; ++port) {
+                shown << tipOf(dialog, port / 4, port % 4).section('\n', 0, 0);
+                const QString state = shown.back().section(':', 0, 0);
+                icons[state + (port == 0 ? " watched" : "")] << iconOf(dialog, port / 4, port % 4);
+            }
+            QCOMPARE(shown, states);
+            QCOMPARE(icons.size(), 5);
+            QSet<qint64> distinct;
+            for (const QSet<qint64>& keys : icons) {
+                QCOMPARE(keys.size(), 1);
+                distinct += keys;
+            }
+            QCOMPARE(distinct.size(), 5);
+        }
+        QCOMPARE(tipOf(dialog, 1, 0), poweredOff);
+        QCOMPARE(tipOf(dialog, 0, 0),
+                 "Working\nConnection status: DeviceConnected\nSpeed: high speed (480 Mbit/s)\n"
+                 "VID:PID: 0x7E57:0x0C31\nSerial number: not reported by the hub library\nPort power: on\n"
+                 "On the auto recovery list");
+        QCOMPARE(tipOf(dialog, 0, 1),
+                 "Attached, not working\nConnection status: DeviceCausedOvercurrent\nSpeed: high speed (480 Mbit/s)\n"
+                 "VID:PID: 0x04D8:0x00DD\nSerial number: not reported by the hub library\n"
+                 "Port power: not switched off from this window");
+        QCOMPARE(tipOf(dialog, 1, 1).section('\n', 2, 2), "Speed: SuperSpeed (5 Gbit/s)");
+        QCOMPARE(tipOf(dialog, 1, 2).section('\n', 2, 2), "Speed: low speed (1.5 Mbit/s)");
+        QCOMPARE(tipOf(dialog, 0, 3),
+                 "Empty\nConnection status: NoDeviceConnected\nPort power: not switched off from this window");
+
+        // The main window with every port state, its status line telling of
+        // a running monitor and the log's last event.
+        logEvent({{2024, 5, 17, 9, 41, 3}, 3, 0, 0, 0x7E57, 0x0C31, u"Lumen Labs", u"HD Camera"});
+        QCOMPARE(Hub_StartAutoRecovery(), 1);
+        dialog.findChild<QCheckBox*>("enableAutoRecoveryCheck")->setChecked(true);
+        QTRY_VERIFY(statusOf(dialog).contains("running"));
+        QTRY_VERIFY(statusOf(dialog).contains("HD Camera"));
+        treeOf(dialog).setCurrentItem(treeOf(dialog).topLevelItem(1)->child(1));
+        saveRender(dialog, "main-window-port-states");
+        QCOMPARE(Hub_StopAutoRecovery(), 1);
+
+        choose(dialog, 1, 0, ID_PORT_ON);
+        dialog.RefreshHubTree();
+        QCOMPARE(tipOf(dialog, 1, 0).section('\n', 0, 0), "Working");
+    }
+
+    // The status line follows the monitor switch and the log's last line as
+    // the library appends it; a comma in a device's text does not garble it.
+    void statusLineTellsTheMonitorAndTheLastEvent() {
+        CMyTalvernDlg dialog;
+        open(dialog);
+        QCOMPARE(statusOf(dialog), "Auto recovery stopped  \u00b7  No event logged");
+        logEvent({{2024, 5, 17, 9, 41, 3}, 3, 0, 0, 0x04D8, 0x000A, u"Maker", u"Widget"});
+        QTRY_COMPARE(statusOf(dialog),
+                     "Auto recovery stopped  \u00b7  Last event 2024/05/17 09:41:03: Maker Widget, no device");
+        logEvent({{2024, 5, 17, 9, 52, 40}, 2, 1, 3, 0x0A5C, 0x5800, u"Acme, Inc.", u"Card Reader"});
+        QTRY_VERIFY(statusOf(dialog).endsWith("Last event 2024/05/17 09:52:40: Acme, Inc. Card Reader, other device"));
+        logEvent({{2024, 5, 17, 10, 0, 0}, 1, 1, 3, 0x1A2B, 0x0001, u"", u""});
+        QTRY_VERIFY(statusOf(dialog).endsWith("10:00:00: VID:PID 0x1A2B:0x0001, not configured"));
+        dialog.findChild<QCheckBox*>("enableAutoRecoveryCheck")->click();
+        QVERIFY(statusOf(dialog).startsWith("Auto recovery running"));
+        dialog.findChild<QCheckBox*>("enableAutoRecoveryCheck")->click();
+        QVERIFY(QFile::remove("vostrel.log"));
+        QTRY_COMPARE(statusOf(dialog), "Auto recovery stopped  \u00b7  No event logged");
+    }
+
+    void keysOpenTheSelectedPortsMenu_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<int>("selectedPort");  // -1: the hub
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("Menu key") << int(Qt::Key_Menu) << 0 << 0 << true;
+        QTest::newRow("Shift+F10") << int(Qt::Key_F10) << int(Qt::ShiftModifier) << 0 << true;
+        QTest::newRow("F10 alone") << int(Qt::Key_F10) << 0 << 0 << false;
+        QTest::newRow("hub selected") << int(Qt::Key_Menu) << 0 << -1 << false;
+    }
+    void keysOpenTheSelectedPortsMenu() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(int, selectedPort);
+        QFETCH(bool, opens);
+        CMyTalvernDlg dialog;
+        open(dialog);
+        QTreeWidgetItem* hub = treeOf(dialog).topLevelItem(0);
+        treeOf(dialog).setCurrentItem(selectedPort < 0 ? hub : hub->child(selectedPort));
+        bool shown = false;
+        QTimer::singleShot(0, &dialog, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu == nullptr) return;
+            shown = true;
+            menuCommand(*menu, ID_PORT_OFF)->trigger();
+            menu->close();
+        });
+        QTest::keyClick(&treeOf(dialog), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCoreApplication::processEvents();
+        QCOMPARE(shown, opens);
+        QCOMPARE(int(dialog.PortMask(0)), opens ? 0x06 : 0x07);
+    }
+
+    // With 32 hubs the window is made as large as the screen allows; the tree
+    // takes the room.
+    void thirtyTwoHubsInAResizedWindow() {
+        session_.reset();
+        session_.emplace(exampleBench("32-hubs.json").constData());
+        CMyTalvernDlg dialog;
+        open(dialog);
+        QCOMPARE(dialog.size(), QSize(640, 400));
+        const QSize treeBefore = treeOf(dialog).size();
+        dialog.resize(1000, 1040);
+        QTRY_COMPARE(treeOf(dialog).size(), treeBefore + QSize(360, 640));
+        treeOf(dialog).topLevelItem(1)->setExpanded(false);
+        treeOf(dialog).setCurrentItem(treeOf(dialog).topLevelItem(3)->child(2));
+        saveRender(dialog, "main-window-32-hubs");
     }
 
     void checkBoxStartsAndStopsTheMonitor() {

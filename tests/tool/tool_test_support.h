@@ -3,14 +3,17 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstring>
 #include <functional>
+#include <string>
 
 #include "library_lifecycle.h"
+#include "recovery/event_log.h"
 #include "scratch_dir.h"
 
 namespace talvern::test {
@@ -45,6 +48,39 @@ public:
 private:
     vostrel::test::ScratchDir dir_;
 };
+
+// One of the simulator's example benches, e.g. "32-hubs.json".
+inline QByteArray exampleBench(const QString& name) {
+    QFile file(BENCH_EXAMPLES_DIR "/" + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// An event on a watched device, as the library's monitor logs it.
+struct LoggedEvent {
+    vostrel::platform::LocalTime time;
+    int code;
+    int hubIndex;
+    int portIndex;
+    std::uint16_t vendorId;
+    std::uint16_t productId;
+    std::u16string manufacturer;
+    std::u16string product;
+};
+
+// The line the library writes for `event`, appended to vostrel.log in the current folder.
+inline void logEvent(const LoggedEvent& event) {
+    vostrel::AutoCheckEntry entry{};
+    entry.hubIndex = event.hubIndex;
+    entry.portIndex = event.portIndex;
+    entry.vendorId = event.vendorId;
+    entry.productId = event.productId;
+    event.manufacturer.copy(entry.manufacturer, vostrel::kTextUnits - 1);
+    event.product.copy(entry.product, vostrel::kTextUnits - 1);
+    const std::string line = vostrel::formatEventLine(entry, std::uint8_t(event.code), event.time);
+    QFile log("vostrel.log");
+    QVERIFY(log.open(QIODevice::Append));
+    QCOMPARE(log.write(line.data(), qint64(line.size())), qint64(line.size()));
+}
 
 // Changes the simulated bench with the simulator's command line, e.g. {"unplug", "widget"}.
 inline bool simulate(const QStringList& arguments) {

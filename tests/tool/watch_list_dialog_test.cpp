@@ -5,6 +5,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <utility>
+
 #include <vostrel/hub_api.h>
 
 #include "frame/records.h"
@@ -58,7 +60,6 @@ private slots:
         // The first selected row in list order goes, not the last one selected.
         list.topLevelItem(2)->setSelected(true);
         list.topLevelItem(1)->setSelected(true);
-        saveRender(dialog, "watch-list-dialog");
         removeFirstSelected(dialog);
         dialog.OnInitDialog();  // as the library has it now
         QCOMPARE(rowsOf(list), (QStringList{"1|4|0x04D8|0x0003| Pad", "2|2|0x04D8|0x0001| Pad"}));
@@ -72,6 +73,49 @@ private slots:
         removeFirstSelected(dialog);
         QCOMPARE(list.topLevelItemCount(), 0);
         QVERIFY(dialog.CreateListMenu() == nullptr);
+    }
+
+    // Delete in the list removes as the menu's command does; in a time box it
+    // edits the text.
+    void deleteKeyInTheListRemovesTheFirstSelectedRow() {
+        watch(1, 3);
+        watch(0, 0);
+        watch(2, 1);
+        CAutoRecover dialog;
+        dialog.OnInitDialog();
+        auto& list = child<QTreeWidget>(dialog, "deviceList");
+        list.topLevelItem(2)->setSelected(true);
+        list.topLevelItem(1)->setSelected(true);
+        QTest::keyClick(&child<QLineEdit>(dialog, "intervalTimeEdit"), Qt::Key_Delete);
+        QCOMPARE(list.topLevelItemCount(), 3);
+        QTest::keyClick(&list, Qt::Key_Delete);
+        QCOMPARE(rowsOf(list), (QStringList{"1|4|0x04D8|0x0003| Pad", "2|2|0x04D8|0x0001| Pad"}));
+        // The list was filled again: nothing is selected, and nothing goes.
+        QTest::keyClick(&list, Qt::Key_Delete);
+        QCOMPARE(list.topLevelItemCount(), 2);
+    }
+
+    // The devices of the example bench put on the list from their ports, as
+    // the main window does; one row selected.
+    void listOfTheExampleBench() {
+        session_.reset();
+        session_.emplace(exampleBench("two-hubs-usb3.json").constData());
+        static vostrel::DeviceInfoBlock block{};
+        QCOMPARE(Hub_GetDeviceInfo(&block), 1);
+        for (const auto& [hub, port] : {std::pair{0, 0}, std::pair{0, 1}, std::pair{1, 0}}) {
+            vostrel::DeviceInfoRecord record{};
+            QCOMPARE(Hub_GetDeviceInfo_Index_and_Port(&record, hub, port), 1);
+            QCOMPARE(Hub_SetAutoCheckDeviceInfo(&record), 1);
+        }
+        CAutoRecover dialog;
+        dialog.OnInitDialog();
+        dialog.show();
+        auto& list = child<QTreeWidget>(dialog, "deviceList");
+        QCOMPARE(rowsOf(list), (QStringList{"0|1|0x7E57|0x0C31|Lumen Labs HD Camera",
+                                            "0|2|0x7E57|0x0B30|Orrin Storage Portable SSD",
+                                            "1|1|0x7E57|0x0F10|Quill Devices Serial Adapter"}));
+        list.topLevelItem(1)->setSelected(true);
+        saveRender(dialog, "watch-list-dialog");
     }
 
     void timeBoxesFollowTheUpdateRule_data() {
@@ -95,6 +139,32 @@ private slots:
             child<QLineEdit>(dialog, box + "Edit").setText(typed);
             child<UpDownControl>(dialog, box + "Spin").stepBy(steps);
             QCOMPARE(child<QLineEdit>(dialog, box + "Edit").text(), shown);
+        }
+    }
+
+    // The rule's replacement is selected, so the next keys overtype it.
+    void typingOverTheRulesReplacement_data() {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<QString>("shown");
+        const int selectAll = int(Qt::ControlModifier) | Qt::Key_A;
+        QTest::newRow("cleared, then 10") << QList<int>{selectAll, Qt::Key_Backspace, Qt::Key_1, Qt::Key_0} << "10";
+        QTest::newRow("0, then 7") << QList<int>{selectAll, Qt::Key_0, Qt::Key_7} << "7";
+        QTest::newRow("300, then 42") << QList<int>{selectAll, Qt::Key_3, Qt::Key_0, Qt::Key_0, Qt::Key_4, Qt::Key_2}
+                                      << "42";
+        QTest::newRow("kept text is not selected") << QList<int>{selectAll, Qt::Key_1, Qt::Key_2} << "12";
+    }
+    void typingOverTheRulesReplacement() {
+        QFETCH(QList<int>, keys);
+        QFETCH(QString, shown);
+        CAutoRecover dialog;
+        dialog.OnInitDialog();
+        for (const QString name : {"intervalTimeEdit", "offTimeEdit"}) {
+            auto& box = child<QLineEdit>(dialog, name);
+            for (const int key : keys) {
+                QTest::keyClick(&box, Qt::Key(key & ~Qt::KeyboardModifierMask),
+                                Qt::KeyboardModifiers(key & Qt::KeyboardModifierMask));
+            }
+            QCOMPARE(box.text(), shown);
         }
     }
 
@@ -173,7 +243,6 @@ private slots:
             vostrel::test::writeBytes("vostrel.log", log.data(), log.size());
             onNextModal([&](QWidget* viewer) {
                 rowsShown << viewer->findChild<QTreeWidget*>("logList")->topLevelItemCount();
-                saveRender(*viewer, "log-viewer");
                 viewer->close();
             });
             child<QPushButton>(dialog, "showLogButton").click();

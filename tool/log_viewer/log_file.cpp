@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
+#include <algorithm>
 
 namespace talvern {
 
@@ -25,6 +26,22 @@ QStringList readLogLines(const QString& path) {
     return lines;
 }
 
+QString readLastLogLine(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const qint64 size = file.size();
+    // A line is at most about a kilobyte; the window grows until it holds
+    // the whole last line, or the whole file.
+    for (qint64 window = 4096;; window *= 4) {
+        const qint64 start = std::max<qint64>(0, size - window);
+        if (!file.seek(start)) return {};
+        QByteArray tail = file.read(size - start);
+        while (!tail.isEmpty() && (tail.endsWith('\n') || tail.endsWith('\r'))) tail.chop(1);
+        const qsizetype lineStart = tail.lastIndexOf('\n') + 1;
+        if (lineStart > 0 || start == 0) return decodeLogLine(QByteArrayView(tail).sliced(lineStart));
+    }
+}
+
 QString decodeLogLine(QByteArrayView bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(bytes);
@@ -32,20 +49,37 @@ QString decodeLogLine(QByteArrayView bytes) {
     return QString::fromLatin1(bytes);
 }
 
-std::array<QString, kLogFields> splitLogLine(const QString& line) {
-    std::array<QString, kLogFields> fields;
+LogEvent parseLogLine(const QString& line) {
+    LogEvent event;
+    QString* const leftFields[] = {&event.dateTime,   &event.eventCode, &event.hubIndex,
+                                   &event.portNumber, &event.vendorId,  &event.productId};
     qsizetype start = 0;
-    for (int k = 0; k < kLogFields - 1; ++k) {
+    for (QString* field : leftFields) {
         const qsizetype comma = line.indexOf(u',', start);
         if (comma < 0) {
-            fields[k] = line.mid(start);
-            return fields;
+            *field = line.mid(start);
+            return event;
         }
-        fields[k] = line.mid(start, comma - start);
+        *field = line.mid(start, comma - start);
         start = comma + 1;
     }
-    fields[kLogFields - 1] = line.mid(start);
-    return fields;
+    const QString texts = line.mid(start);
+    qsizetype separator = -1;
+    for (qsizetype i = texts.size() - 1; i >= 0; --i) {
+        if (texts[i] != u',') continue;
+        if (separator < 0) separator = i;
+        if (i + 1 == texts.size() || texts[i + 1] != u' ') {
+            separator = i;
+            break;
+        }
+    }
+    if (separator < 0) {
+        event.manufacturer = texts;
+        return event;
+    }
+    event.manufacturer = texts.left(separator);
+    event.product = texts.mid(separator + 1);
+    return event;
 }
 
 }  // namespace talvern

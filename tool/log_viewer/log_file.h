@@ -1,16 +1,13 @@
-// The recovery event log as the program reads it: lines of eight
-// comma-separated fields (date and time, event code, hub index, port number,
-// vendor ID, product ID, manufacturer, product).
+// The recovery event log as the program reads it: lines of comma-separated
+// fields (date and time, event code, hub index, port number, vendor ID,
+// product ID, manufacturer, product).
 #pragma once
 
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>
-#include <array>
 
 namespace talvern {
-
-inline constexpr int kLogFields = 8;
 
 // The log the library appends to: "vostrel.log" in the current directory.
 QString logFilePath();
@@ -20,12 +17,32 @@ QString logFilePath();
 // be opened.
 QStringList readLogLines(const QString& path);
 
+// The file's last line that is not empty, or an empty string when there is
+// none or the file cannot be opened. Reads only the end of the file.
+QString readLastLogLine(const QString& path);
+
 // One line's bytes as text: UTF-8 when they are valid UTF-8 (what the library
 // writes under a UTF-8 locale), otherwise one character per byte.
 QString decodeLogLine(QByteArrayView bytes);
 
-// Fields 0 to 6 end at the next comma; field 7 is the whole rest of the line
-// after the seventh comma. Fields a short line lacks are empty.
-std::array<QString, kLogFields> splitLogLine(const QString& line);
+// One line of the log. Every field is the line's text as written; a short
+// line leaves the fields it lacks empty.
+struct LogEvent {
+    QString dateTime;
+    QString eventCode;
+    QString hubIndex;
+    QString portNumber;
+    QString vendorId;
+    QString productId;
+    QString manufacturer;
+    QString product;
+};
+
+// The six fields the library formats itself stand at the left and never hold
+// a comma, so they are read from the left. The device's two texts take the
+// rest of the line and are written as they are, commas included: they are
+// parted at the last comma that no blank follows (a text's own comma is
+// usually followed by one, as in "Acme, Inc."), else at the last comma.
+LogEvent parseLogLine(const QString& line);
 
 }  // namespace talvern

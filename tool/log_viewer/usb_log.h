@@ -1,9 +1,13 @@
 // The dialog "Auto Recovery Log": the recovery event log as a numbered table,
-// oldest event first. It reads the file afresh every time it is shown.
+// oldest event first. It reads the file afresh every time it is shown, and
+// follows it while it is open: lines appended to the file become new rows.
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 #include <memory>
+
+#include "log_viewer/log_file_watch.h"
 
 class QTreeWidget;
 
@@ -22,7 +26,8 @@ public:
     // Reads the log and runs the dialog modally.
     int DoModal();
 
-    // Sets up the columns and loads the log file into the list.
+    // Sets up the columns, loads the log file into the list and starts
+    // following the file.
     bool OnInitDialog();
 
 private:
@@ -31,6 +36,8 @@ private:
 
     std::unique_ptr<Ui::CUSB_Log> ui;
     QTreeWidget* m_logList;
+    LogFileWatch m_logWatch;
+    QStringList m_lines;  // the lines the rows show
 };
 
 }  // namespace talvern

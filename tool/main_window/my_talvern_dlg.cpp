@@ -1,15 +1,21 @@
 #include "main_window/my_talvern_dlg.h"
 
+#include <QContextMenuEvent>
 #include <QCursor>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QStyle>
 #include <QTreeWidget>
 #include <algorithm>
 #include <cstring>
 
+#include "log_viewer/log_file.h"
 #include "main_window/about_dlg.h"
+#include "main_window/port_state.h"
+#include "main_window/status_line.h"
 #include "message_box.h"
+#include "platform/vendor_library_search.h"
 #include "record_format.h"
 #include "resources/app_icon.h"
 #include "resources/menu_resources.h"
@@ -31,6 +37,29 @@ constexpr std::uint8_t kAllPortsPowered = 0x0F;
 // The library never reports more than 32 hubs; a larger count is not trusted.
 int hubsIn(const vostrel::DeviceInfoBlock& block) { return std::min<int>(block.hubCount, vostrel::kMaxHubs); }
 
+// Where the hub library looked for the vendor library, told below the
+// message that it cannot be loaded.
+QString vendorLibrarySearchText() {
+    const platform::VendorLibrarySearch search = platform::vendorLibrarySearch();
+    QStringList places;
+    QStringList pathFolders;
+    for (const std::string& folder : search.searchPathFolders) pathFolders << QString::fromStdString(folder);
+    places << (pathFolders.isEmpty() ? QStringLiteral("LD_LIBRARY_PATH (not set)")
+                                     : QStringLiteral("LD_LIBRARY_PATH: %1").arg(pathFolders.join(u':')));
+    if (!search.hubLibraryFolder.empty()) {
+        places << QStringLiteral("the hub library's own folder: %1")
+                      .arg(QString::fromStdString(search.hubLibraryFolder));
+    }
+    places << QString::fromStdString(search.systemFolders);
+    return QStringLiteral("The hub library looks for %1 in this order:\n\u2022 %2\n"
+                          "It was found in none of them, or it lacks functions the hub library needs.")
+        .arg(QString::fromStdString(search.fileName), places.join(QStringLiteral("\n\u2022 ")));
+}
+
+bool opensPortMenu(const QKeyEvent& key) {
+    return key.key() == Qt::Key_Menu || (key.key() == Qt::Key_F10 && key.modifiers() == Qt::ShiftModifier);
+}
+
 }  // namespace
 
 CMyTalvernDlg::CMyTalvernDlg(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::CMyTalvernDlg>()) {
@@ -41,6 +70,9 @@ CMyTalvernDlg::CMyTalvernDlg(QWidget* parent) : QDialog(parent), ui(std::make_un
     m_hubTree = ui->hubTree;
     // Labels are shown whole; a long one scrolls the tree sideways.
     m_hubTree->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    m_hubTree->installEventFilter(this);
+    m_hubTree->viewport()->installEventFilter(this);
+    connect(&m_logWatch, &LogFileWatch::changed, this, &CMyTalvernDlg::updateStatusLine);
 
     connect(m_hubTree, &QWidget::customContextMenuRequested, this, &CMyTalvernDlg::OnTreeRightClick);
     connect(ui->autoRecoveryListButton, &QPushButton::clicked, this, &CMyTalvernDlg::OnAutoRecoveryList);
@@ -59,6 +91,7 @@ CMyTalvernDlg::~CMyTalvernDlg() = default;
 int CMyTalvernDlg::DoModal() {
     m_open = true;
     const int result = OnInitDialog() ? exec() : QDialog::Rejected;
+    m_logWatch.stop();
     m_open = false;
     return result;
 }
@@ -70,13 +103,20 @@ bool CMyTalvernDlg::OnInitDialog() {
     std::memset(&m_deviceInfo, 0, sizeof m_deviceInfo);
     if (Hub_GetDeviceInfo(&m_deviceInfo) != 0) {
         if (m_deviceInfo.hubCount > 0 && Hub_InitPt2lib() == 0) {
-            warningBox(this, vendorLibraryErrorCaption(), vendorLibraryErrorText(), QMessageBox::Ok);
+            warningBox(this, vendorLibraryErrorCaption(), vendorLibraryErrorText(), QMessageBox::Ok,
+                       vendorLibrarySearchText());
             emit exitRequested();
             return false;
         }
         for (int hub = 0; hub < hubsIn(m_deviceInfo); ++hub) portMask(hub) = kAllPortsPowered;
     }
+    m_switchedOff.fill(0);
+    // Each opening starts from an empty tree, so it ends fully expanded with nothing selected.
+    m_hubTree->clear();
     RefreshHubTree();
+    // The library appends to the log in the current folder.
+    m_logWatch.watch(logFilePath());
+    updateStatusLine();
     return true;
 }
 
@@ -89,10 +129,21 @@ void CMyTalvernDlg::RefreshHubTree() {
     FillHubTree(m_deviceInfo);
 }
 
+// The items of hubs and ports that stay are updated in place, so that a
+// re-read keeps what the user did with the tree: the selection, the hubs
+// collapsed and the scroll position. New hubs come expanded.
 void CMyTalvernDlg::FillHubTree(const vostrel::DeviceInfoBlock& block) {
-    m_hubTree->clear();
-    for (int hub = 0; hub < hubsIn(block); ++hub) {
-        auto* hubItem = new QTreeWidgetItem(m_hubTree, QStringList{hubLabel(hub)});
+    const int hubs = hubsIn(block);
+    while (m_hubTree->topLevelItemCount() > hubs) delete m_hubTree->takeTopLevelItem(hubs);
+    for (int hub = 0; hub < hubs; ++hub) {
+        QTreeWidgetItem* hubItem = m_hubTree->topLevelItem(hub);
+        if (hubItem == nullptr) {
+            hubItem = new QTreeWidgetItem(m_hubTree);
+            for (int port = 0; port < vostrel::kPortsPerHub; ++port) new QTreeWidgetItem(hubItem);
+            hubItem->setExpanded(true);
+        }
+        hubItem->setText(0, hubLabel(hub));
+        hubItem->setIcon(0, m_hIcon);
         hubItem->setData(0, Qt::UserRole, hub);
         for (int port = 0; port < vostrel::kPortsPerHub; ++port) {
             const vostrel::PortInfoRecord& record = vostrel::portRecord(block, hub, port);
@@ -102,11 +153,35 @@ void CMyTalvernDlg::FillHubTree(const vostrel::DeviceInfoBlock& block) {
             } else if (record.configurationValue != 0) {
                 portMask(hub) |= static_cast<std::uint8_t>(1u << port);
             }
-            auto* portItem = new QTreeWidgetItem(hubItem, QStringList{portLabel(port, record)});
+            QTreeWidgetItem* portItem = hubItem->child(port);
+            portItem->setText(0, portLabel(port, record));
             portItem->setData(0, Qt::UserRole, port);
         }
-        hubItem->setExpanded(true);
     }
+    decoratePorts();
+}
+
+// Icons and tooltips follow the masks and the watch list at once; the labels
+// only at the next re-read. The watch-list query reads the library's list
+// without a scan.
+void CMyTalvernDlg::decoratePorts() {
+    const int hubs = std::min(hubsIn(m_deviceInfo), m_hubTree->topLevelItemCount());
+    for (int hub = 0; hub < hubs; ++hub) {
+        QTreeWidgetItem* hubItem = m_hubTree->topLevelItem(hub);
+        for (int port = 0; port < vostrel::kPortsPerHub && port < hubItem->childCount(); ++port) {
+            const vostrel::PortInfoRecord& record = vostrel::portRecord(m_deviceInfo, hub, port);
+            const std::uint8_t bit = static_cast<std::uint8_t>(1u << port);
+            vostrel::DeviceInfoRecord entry{};
+            const bool watched = Hub_GetAutoCheckDeviceInfo_Index_and_Port(&entry, hub, port) != 0;
+            const PortState state = portState(record, (m_switchedOff[hub] & bit) != 0, (PortMask(hub) & bit) != 0);
+            hubItem->child(port)->setIcon(0, m_portIcons.icon(state, watched));
+            hubItem->child(port)->setToolTip(0, portToolTip(record, state, watched));
+        }
+    }
+}
+
+void CMyTalvernDlg::updateStatusLine() {
+    ui->statusLine->setFullText(statusLineText(Hub_GetAutoRecoveryStatus() != 0, readLastLogLine(logFilePath())));
 }
 
 std::uint8_t& CMyTalvernDlg::portMask(int hubIndex) { return m_deviceInfo.reserved1[kMaskOffset + hubIndex]; }
@@ -144,7 +219,17 @@ std::unique_ptr<QMenu> CMyTalvernDlg::CreatePortMenu(const QPoint& pos) {
     int hub = 0;
     int port = 0;
     if (!resolveSelectedPort(hub, port)) return nullptr;
+    return createPortMenu(hub, port);
+}
 
+std::unique_ptr<QMenu> CMyTalvernDlg::CreateSelectedPortMenu() {
+    int hub = 0;
+    int port = 0;
+    if (!resolveSelectedPort(hub, port)) return nullptr;
+    return createPortMenu(hub, port);
+}
+
+std::unique_ptr<QMenu> CMyTalvernDlg::createPortMenu(int hub, int port) {
     auto menu = loadMenu(IDR_MENU_ONOFF, this);
     const bool powered = (PortMask(hub) & (1u << port)) != 0;
     menuCommand(*menu, ID_PORT_ON)->setEnabled(!powered);
@@ -159,7 +244,10 @@ std::unique_ptr<QMenu> CMyTalvernDlg::CreatePortMenu(const QPoint& pos) {
         add->setEnabled(record.connectionStatus == vostrel::DeviceConnected);
     }
 
-    connect(menu.get(), &QMenu::triggered, this, [this](QAction* action) { OnCommand(action->data().toInt()); });
+    // The command acts on the port the menu was opened for: the tree may be
+    // read again, and the selection lost or moved, while the menu is up.
+    connect(menu.get(), &QMenu::triggered, this,
+            [this, hub, port](QAction* action) { OnCommand(action->data().toInt(), hub, port); });
     return menu;
 }
 
@@ -167,44 +255,60 @@ void CMyTalvernDlg::OnTreeRightClick(const QPoint& pos) {
     if (auto menu = CreatePortMenu(pos)) menu->exec(QCursor::pos());
 }
 
-void CMyTalvernDlg::OnCommand(int id) {
+bool CMyTalvernDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_hubTree && event->type() == QEvent::KeyPress && opensPortMenu(*static_cast<QKeyEvent*>(event))) {
+        if (auto menu = CreateSelectedPortMenu()) {
+            // Below the selected port's label.
+            const QRect cell = m_hubTree->visualItemRect(m_hubTree->selectedItems().front());
+            menu->exec(m_hubTree->viewport()->mapToGlobal(cell.bottomLeft()));
+        }
+        return true;
+    }
+    // Some window systems also send the Menu key as a context-menu request,
+    // which the key press above has already answered.
+    if ((watched == m_hubTree || watched == m_hubTree->viewport()) && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() != QContextMenuEvent::Mouse) {
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CMyTalvernDlg::OnCommand(int id, int hub, int port) {
     switch (id) {
-        case ID_PORT_ON: OnPortOn(); break;
-        case ID_PORT_OFF: OnPortOff(); break;
-        case ID_ADD_AUTO_RECOVERY_LIST: OnAddAutoRecoveryList(); break;
+        case ID_PORT_ON: OnPortOn(hub, port); break;
+        case ID_PORT_OFF: OnPortOff(hub, port); break;
+        case ID_ADD_AUTO_RECOVERY_LIST: OnAddAutoRecoveryList(hub, port); break;
         default: break;
     }
 }
 
 // The port commands change the mask before the library call, whatever its
-// result, and leave the tree alone: the labels follow at the next re-read.
-void CMyTalvernDlg::OnPortOn() {
-    int hub = 0;
-    int port = 0;
-    if (!resolveSelectedPort(hub, port)) return;
+// result, and leave the labels alone: they follow at the next re-read.
+void CMyTalvernDlg::OnPortOn(int hub, int port) {
     portMask(hub) |= static_cast<std::uint8_t>(1u << port);
+    m_switchedOff[hub] &= static_cast<std::uint8_t>(~(1u << port));
     Hub_SetHubPortStatus(hub, port, 1);
+    decoratePorts();
 }
 
-void CMyTalvernDlg::OnPortOff() {
-    int hub = 0;
-    int port = 0;
-    if (!resolveSelectedPort(hub, port)) return;
+void CMyTalvernDlg::OnPortOff(int hub, int port) {
     portMask(hub) &= static_cast<std::uint8_t>(~(1u << port));
+    m_switchedOff[hub] |= static_cast<std::uint8_t>(1u << port);
     Hub_SetHubPortStatus(hub, port, 0);
+    decoratePorts();
 }
 
-void CMyTalvernDlg::OnAddAutoRecoveryList() {
-    int hub = 0;
-    int port = 0;
-    if (!resolveSelectedPort(hub, port)) return;
+void CMyTalvernDlg::OnAddAutoRecoveryList(int hub, int port) {
     vostrel::DeviceInfoRecord record{};
     if (Hub_GetDeviceInfo_Index_and_Port(&record, hub, port) != 0) Hub_SetAutoCheckDeviceInfo(&record);
+    decoratePorts();
 }
 
 void CMyTalvernDlg::OnAutoRecoveryList() {
     CAutoRecover dialog(this);
     dialog.DoModal();
+    // Entries may have been removed; the tree's labels and the check box stay as they are.
+    decoratePorts();
 }
 
 void CMyTalvernDlg::OnEnableAutoRecovery(bool checked) {
@@ -213,6 +317,7 @@ void CMyTalvernDlg::OnEnableAutoRecovery(bool checked) {
     } else {
         Hub_StopAutoRecovery();
     }
+    updateStatusLine();
 }
 
 std::unique_ptr<QMenu> CMyTalvernDlg::CreateSystemMenu() {

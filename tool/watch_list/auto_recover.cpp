@@ -2,6 +2,7 @@
 
 #include <QCursor>
 #include <QFile>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QRegularExpressionValidator>
 #include <QTreeWidget>
@@ -17,6 +18,7 @@
 #include "resources/resource_ids.h"
 #include "resources/texts.h"
 #include "ui_auto_recover.h"
+#include "views/truncated_text_tips.h"
 #include "watch_list/time_box_rule.h"
 
 namespace talvern {
@@ -24,6 +26,8 @@ namespace talvern {
 CAutoRecover::CAutoRecover(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::CAutoRecover>()) {
     ui->setupUi(this);
     m_deviceList = ui->deviceList;
+    TruncatedTextTips::install(*m_deviceList);
+    m_deviceList->installEventFilter(this);
 
     // The time boxes take digits only.
     const QRegularExpression digits(QStringLiteral("[0-9]*"));
@@ -101,6 +105,15 @@ void CAutoRecover::OnListRightClick() {
     if (auto menu = CreateListMenu()) menu->exec(QCursor::pos());
 }
 
+bool CAutoRecover::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_deviceList && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Delete) {
+        OnRemoveAutoRecoveryList();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void CAutoRecover::OnRemoveAutoRecoveryList() {
     const int row = firstSelectedRow();
     vostrel::DeviceInfoRecord record{};
@@ -123,8 +136,13 @@ void CAutoRecover::OnOkClicked() {
 }
 
 void CAutoRecover::applyTimeBoxRule(QLineEdit* box) {
-    // The corrected text raises this update once more, and then stays.
-    if (const auto correction = timeBoxCorrection(box->text())) box->setText(*correction);
+    // The corrected text raises this update once more, and then stays. It is
+    // left selected, so that the next keystroke replaces it instead of
+    // adding to it: clearing the box and typing 10 gives 10, not 310.
+    if (const auto correction = timeBoxCorrection(box->text())) {
+        box->setText(*correction);
+        box->selectAll();
+    }
 }
 
 void CAutoRecover::OnUpdateIntervalTime() { applyTimeBoxRule(ui->intervalTimeEdit); }

@@ -1,5 +1,6 @@
 // The dialog "Auto Recovery Device List": the watched devices, removal from
-// the list, the interval and the off time, and the recovery event log.
+// the list (its menu, or the Delete key in the list), the interval and the
+// off time, and the recovery event log.
 #pragma once
 
 #include <QDialog>
@@ -31,6 +32,9 @@ public:
     // The menu that a right click on the list shows, its command connected:
     // null when no row is selected or the library no longer has that entry.
     std::unique_ptr<QMenu> CreateListMenu();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void InitListColumns();

@@ -1,0 +1,43 @@
+// The commands of the program, each run once the command line is read.
+// Each returns the exit status, prints its results on standard output and
+// throws a CommandError for a command that cannot be carried out.
+// `stateFolder` holds the settings file and the event log ("" for the
+// current folder).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "port_choice.h"
+
+namespace vostrel::cli {
+
+enum class Output { Text, Json };
+
+int listCommand(const std::string& stateFolder, Output output);
+
+enum class PortAction { On, Off, Cycle };
+// `offTime` for a cycle; by default the stored off time plus one tick.
+int portCommand(const std::string& stateFolder, const PortName& name, PortAction action,
+                std::optional<std::chrono::milliseconds> offTime);
+
+int watchAddCommand(const std::string& stateFolder, const PortName& name);
+int watchRemoveCommand(const std::string& stateFolder, const PortName& name);
+int watchListCommand(const std::string& stateFolder, Output output);
+
+// Shows the two times, or stores new ones (interval, off time).
+int timesCommand(const std::string& stateFolder, std::optional<std::pair<std::uint8_t, std::uint8_t>> times,
+                 Output output);
+
+enum class RecoveryAction { On, Off, Status };
+int recoveryCommand(const std::string& stateFolder, RecoveryAction action);
+
+int logCommand(const std::string& stateFolder, Output output, bool follow);
+
+// Runs auto recovery until SIGTERM or SIGINT.
+int monitorCommand(const std::string& stateFolder);
+
+}  // namespace vostrel::cli

@@ -1,0 +1,80 @@
+# bash completion for vostrel
+_vostrel() {
+    local cur prev words cword
+    if declare -F _init_completion >/dev/null; then
+        _init_completion || return
+    else
+        cur=${COMP_WORDS[COMP_CWORD]}
+        prev=${COMP_WORDS[COMP_CWORD - 1]}
+        words=("${COMP_WORDS[@]}")
+        cword=$COMP_CWORD
+    fi
+
+    case $prev in
+        --state-dir)
+            COMPREPLY=($(compgen -d -- "$cur"))
+            return
+            ;;
+        --serial | --device | --index | --off-time)
+            return
+            ;;
+    esac
+
+    # The command and the words after it that are not options.
+    local command="" sub="" positionals=0 i
+    for ((i = 1; i < cword; i++)); do
+        case ${words[i]} in
+            --state-dir | --serial | --device | --index | --off-time) ((i++)) ;;
+            -*) ;;
+            *)
+                if [[ -z $command ]]; then
+                    command=${words[i]}
+                elif [[ ($command == watch || $command == recovery) && -z $sub ]]; then
+                    sub=${words[i]}
+                else
+                    ((positionals++))
+                fi
+                ;;
+        esac
+    done
+
+    local options="--help --state-dir"
+    case $command in
+        "")
+            COMPREPLY=($(compgen -W "list port watch times recovery log monitor --help --version" -- "$cur"))
+            return
+            ;;
+        list) options+=" --json" ;;
+        port)
+            options+=" --serial --device --index --off-time"
+            if [[ $cur != -* && ($positionals -eq 2 || $positionals -eq 0) ]]; then
+                COMPREPLY=($(compgen -W "on off cycle" -- "$cur"))
+                return
+            fi
+            ;;
+        watch)
+            if [[ -z $sub ]]; then
+                COMPREPLY=($(compgen -W "add remove list --help" -- "$cur"))
+                return
+            fi
+            case $sub in
+                add | remove) options+=" --serial --device --index" ;;
+                list) options+=" --json" ;;
+            esac
+            ;;
+        times) options+=" --json" ;;
+        recovery)
+            if [[ -z $sub ]]; then
+                COMPREPLY=($(compgen -W "on off status --help" -- "$cur"))
+                return
+            fi
+            ;;
+        log) options+=" --json --follow" ;;
+        monitor) ;;
+        *) return ;;
+    esac
+    if [[ $cur == -* ]]; then
+        COMPREPLY=($(compgen -W "$options" -- "$cur"))
+    fi
+}
+complete -F _vostrel vostrel

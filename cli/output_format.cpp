@@ -1,0 +1,153 @@
+#include "output_format.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "port_choice.h"
+#include "utf8_text.h"
+
+namespace vostrel::cli {
+namespace {
+
+using json = nlohmann::ordered_json;
+
+// Rows of cells, each column as wide as its widest cell, two blanks apart.
+void printTable(const std::vector<std::vector<std::string>>& rows, std::ostream& out) {
+    std::vector<std::size_t> widths;
+    for (const auto& row : rows) {
+        widths.resize(std::max(widths.size(), row.size()));
+        for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], characterCount(row[c]));
+    }
+    for (const auto& row : rows) {
+        std::string line;
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            line += row[c];
+            if (c + 1 < row.size()) line += std::string(widths[c] - characterCount(row[c]) + 2, ' ');
+        }
+        out << line << '\n';
+    }
+}
+
+json textOrNull(const std::string& text) { return text.empty() ? json(nullptr) : json(text); }
+
+std::string cell(const std::string& text) { return text.empty() ? "-" : text; }
+
+std::string timeText(const LogEvent& e, char dateSeparator, char between) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d%c%02d%c%02d%c%02d:%02d:%02d", e.year, dateSeparator, e.month,
+                  dateSeparator, e.day, between, e.hour, e.minute, e.second);
+    return text;
+}
+
+}  // namespace
+
+std::string statusName(std::uint32_t status) {
+    static const char* const kNames[] = {"NoDeviceConnected",       "DeviceConnected",
+                                         "DeviceFailedEnumeration", "DeviceGeneralFailure",
+                                         "DeviceCausedOvercurrent", "DeviceNotEnoughPower"};
+    if (status < std::size(kNames)) return kNames[status];
+    return "status " + std::to_string(status);
+}
+
+std::string hexId(std::uint16_t id) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%04X", id);
+    return text;
+}
+
+void printBusText(const Bus& bus, std::ostream& out) {
+    if (bus.hubCount == 0) {
+        out << "No hub of the family is on the bus.\n";
+        return;
+    }
+    std::vector<std::vector<std::string>> rows{
+        {"HUB", "PORT", "POWER", "STATUS", "DEVICE", "MANUFACTURER", "PRODUCT", "SERIAL", "WATCHED"}};
+    for (const BusPort& port : bus.ports) {
+        const bool device = showsDevice(port);
+        rows.push_back({std::to_string(port.place.hub), std::to_string(port.place.port),
+                        knownPowered(port) ? "on" : "unknown", statusName(port.status),
+                        device ? deviceIdText(port.id) : "-", cell(port.manufacturer), cell(port.product),
+                        cell(port.serial.value_or("")), port.watched ? "yes" : "no"});
+    }
+    printTable(rows, out);
+}
+
+json busJson(const Bus& bus) {
+    json hubs = json::array();
+    for (int h = 0; h < bus.hubCount; ++h) {
+        json ports = json::array();
+        for (int p = 1; p <= kPortNumbers; ++p) {
+            const BusPort& port = bus.at({h, p});
+            const bool device = showsDevice(port);
+            ports.push_back({{"port", p},
+                             {"power", knownPowered(port) ? json("on") : json(nullptr)},
+                             {"status", statusName(port.status)},
+                             {"statusCode", port.status},
+                             {"vendorId", device ? json(hexId(port.id.vendorId)) : json(nullptr)},
+                             {"productId", device ? json(hexId(port.id.productId)) : json(nullptr)},
+                             {"manufacturer", textOrNull(port.manufacturer)},
+                             {"product", textOrNull(port.product)},
+                             {"serial", port.serial ? json(*port.serial) : json(nullptr)},
+                             {"watched", port.watched}});
+        }
+        hubs.push_back({{"hub", h}, {"ports", std::move(ports)}});
+    }
+    return {{"hubCount", bus.hubCount}, {"hubs", std::move(hubs)}};
+}
+
+void printWatchListText(const std::vector<WatchEntry>& entries, std::ostream& out) {
+    if (entries.empty()) {
+        out << "The watch list is empty.\n";
+        return;
+    }
+    std::vector<std::vector<std::string>> rows{{"HUB", "PORT", "DEVICE", "MANUFACTURER", "PRODUCT"}};
+    for (const WatchEntry& entry : entries) {
+        rows.push_back({std::to_string(entry.place.hub), std::to_string(entry.place.port), deviceIdText(entry.id),
+                        cell(entry.manufacturer), cell(entry.product)});
+    }
+    printTable(rows, out);
+}
+
+json watchListJson(const std::vector<WatchEntry>& entries) {
+    json list = json::array();
+    for (const WatchEntry& entry : entries) {
+        list.push_back({{"hub", entry.place.hub},
+                        {"port", entry.place.port},
+                        {"vendorId", hexId(entry.id.vendorId)},
+                        {"productId", hexId(entry.id.productId)},
+                        {"manufacturer", textOrNull(entry.manufacturer)},
+                        {"product", textOrNull(entry.product)}});
+    }
+    return {{"devices", std::move(list)}};
+}
+
+std::string logLineText(const std::string& line) {
+    const auto event = parseLogLine(line);
+    if (!event) return line;
+    std::string text = timeText(*event, '/', ' ') + "  " + eventName(event->code) + " (" +
+                       std::to_string(event->code) + ")  " + placeText(event->place) + "  " + deviceIdText(event->id);
+    for (const std::string* part : {&event->manufacturer, &event->product}) {
+        if (!part->empty()) text += "  " + *part;
+    }
+    return text;
+}
+
+json logLineJson(const std::string& line) {
+    const auto event = parseLogLine(line);
+    if (!event) return {{"unparsed", line}};
+    return {{"time", timeText(*event, '-', 'T')},
+            {"event", eventName(event->code)},
+            {"code", event->code},
+            {"hub", event->place.hub},
+            {"port", event->place.port},
+            {"vendorId", hexId(event->id.vendorId)},
+            {"productId", hexId(event->id.productId)},
+            {"manufacturer", textOrNull(event->manufacturer)},
+            {"product", textOrNull(event->product)}};
+}
+
+void printJson(const json& value, std::ostream& out) {
+    out << value.dump(-1, ' ', false, json::error_handler_t::replace) << '\n';
+}
+
+}  // namespace vostrel::cli

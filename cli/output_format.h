@@ -1,0 +1,38 @@
+// What the commands print: aligned text for people, JSON for scripts. Field
+// names of the JSON are part of the program's interface (see the README).
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "bus.h"
+#include "log_line.h"
+#include "watch_list.h"
+
+namespace vostrel::cli {
+
+// The connection status by the name the hub library uses, e.g.
+// "DeviceConnected"; "status N" for a value without a name.
+std::string statusName(std::uint32_t status);
+
+std::string hexId(std::uint16_t id);  // "7E57"
+
+void printBusText(const Bus& bus, std::ostream& out);
+nlohmann::ordered_json busJson(const Bus& bus);
+
+void printWatchListText(const std::vector<WatchEntry>& entries, std::ostream& out);
+nlohmann::ordered_json watchListJson(const std::vector<WatchEntry>& entries);
+
+// One line of the event log: its event by name, or the line as it stands
+// when it is not an event line.
+std::string logLineText(const std::string& line);
+nlohmann::ordered_json logLineJson(const std::string& line);
+
+// Compact, one line; bytes that are not UTF-8 (the log's texts are in the
+// writer's locale) become U+FFFD.
+void printJson(const nlohmann::ordered_json& value, std::ostream& out);
+
+}  // namespace vostrel::cli

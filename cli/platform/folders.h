@@ -1,0 +1,25 @@
+// The folders the program works in: the state folder it is given, the
+// current folder, and private temporary folders.
+#pragma once
+
+#include <string>
+
+namespace vostrel::cli::platform {
+
+// Empty when `path` is a folder this process may create and replace files
+// in; else what is wrong, e.g. "does not exist", "is not a folder",
+// "permission denied".
+std::string folderProblem(const std::string& path, bool needWrite);
+
+// Throws std::runtime_error with the reason when it cannot change.
+void changeCurrentFolder(const std::string& path);
+
+// A new empty folder under the system's temporary folder, readable by this
+// user only. Throws std::runtime_error when none can be made.
+std::string makePrivateFolder();
+
+// The reason of the last failed system call of this thread, e.g.
+// "permission denied".
+std::string lastErrorText();
+
+}  // namespace vostrel::cli::platform

@@ -1,0 +1,42 @@
+#include "platform/folders.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+namespace vostrel::cli::platform {
+
+std::string lastErrorText() {
+    std::string text = std::strerror(errno);
+    if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+    return text;
+}
+
+std::string folderProblem(const std::string& path, bool needWrite) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) return errno == ENOENT ? "does not exist" : lastErrorText();
+    if (!S_ISDIR(status.st_mode)) return "is not a folder";
+    // Replacing a file takes writing and searching the folder.
+    const int mode = needWrite ? (W_OK | X_OK) : X_OK;
+    if (::access(path.c_str(), mode) != 0) return errno == EROFS ? "is on a read-only file system" : lastErrorText();
+    return {};
+}
+
+void changeCurrentFolder(const std::string& path) {
+    if (::chdir(path.c_str()) != 0) throw std::runtime_error("cannot change into " + path + ": " + lastErrorText());
+}
+
+std::string makePrivateFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vostrel-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot make a temporary folder: " + lastErrorText());
+    }
+    return pattern;
+}
+
+}  // namespace vostrel::cli::platform

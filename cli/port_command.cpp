@@ -1,0 +1,65 @@
+#include <iostream>
+#include <optional>
+
+#include "bus.h"
+#include "commands.h"
+#include "platform/termination_signals.h"
+#include "platform/vendor_library_name.h"
+#include "session.h"
+#include "vendor_error.h"
+
+namespace vostrel::cli {
+namespace {
+
+// A tick of the library's monitor is about a second.
+constexpr std::chrono::milliseconds kTick{1000};
+
+void switchPort(const HubLibrary& hub, Place place, bool on) {
+    if (hub.setPortPower(place.hub, place.port - 1, on ? 1 : 0) == 0) {
+        throw failure("cannot switch " + placeText(place) + (on ? " on: " : " off: ") + lastVendorError());
+    }
+    std::cout << placeText(place) << ": power " << (on ? "on" : "off") << std::endl;
+}
+
+// As long as the library's monitor keeps a failed port off: off time + 1
+// ticks.
+std::chrono::milliseconds storedOffTime(const HubLibrary& hub) {
+    std::uint8_t interval = 0, offTime = 0;
+    hub.getTimes(&interval, &offTime);
+    return (offTime + 1) * kTick;
+}
+
+}  // namespace
+
+int portCommand(const std::string& stateFolder, const PortName& name, PortAction action,
+                std::optional<std::chrono::milliseconds> offTime) {
+    // A cycle waits with the port off: a signal then ends the wait early,
+    // and the port is switched on again before the program ends.
+    std::optional<platform::TerminationSignals> signals;
+    if (action == PortAction::Cycle) signals.emplace();
+
+    const Session session(stateFolder, StateUse::Read);
+    const HubLibrary& hub = session.hub();
+    const Bus bus = readBus(hub, name.serial ? WithSerials::Yes : WithSerials::No);
+    const Place place = choosePort(bus, name);
+    if (hub.initVendorLibrary() == 0) {
+        throw failure(std::string("the vendor library ") + vostrel::platform::kVendorLibraryName +
+                      " could not be loaded (Hub_InitPt2lib returned 0)");
+    }
+    if (action != PortAction::Cycle) {
+        switchPort(hub, place, action == PortAction::On);
+        return 0;
+    }
+    const std::chrono::milliseconds pause = offTime.value_or(storedOffTime(hub));
+    switchPort(hub, place, false);
+    const bool interrupted = signals->wait(pause);
+    try {
+        switchPort(hub, place, true);
+    } catch (const CommandError& error) {
+        throw failure(placeText(place) + " stays off: " + error.what());
+    }
+    if (interrupted) throw failure("interrupted: " + placeText(place) + " was switched on again early");
+    return 0;
+}
+
+}  // namespace vostrel::cli

@@ -1,0 +1,86 @@
+#include <iostream>
+
+#include "bus.h"
+#include "commands.h"
+#include "output_format.h"
+#include "session.h"
+#include "watch_list.h"
+
+namespace vostrel::cli {
+namespace {
+
+std::string deviceText(DeviceId id, const std::string& manufacturer, const std::string& product) {
+    std::string text = deviceIdText(id);
+    for (const std::string* part : {&manufacturer, &product}) {
+        if (!part->empty()) text += "  " + *part;
+    }
+    return text;
+}
+
+// The place of the watched entry that `name` names: a device by its IDs is
+// looked for in the watch list (it may be gone from the bus, which is why
+// it is removed), a serial on the bus.
+Place watchedPlace(const HubLibrary& hub, const PortName& name) {
+    if (name.place) return *name.place;
+    if (name.device) {
+        std::vector<WatchEntry> fitting;
+        for (const WatchEntry& entry : readWatchList(hub)) {
+            if (entry.id == *name.device) fitting.push_back(entry);
+        }
+        return pickCandidate<WatchEntry>(fitting, name.index, "device " + deviceIdText(*name.device),
+                                         "on the watch list",
+                                         [](const WatchEntry& e) {
+                                             return placeText(e.place) + "  " +
+                                                    deviceText(e.id, e.manufacturer, e.product);
+                                         })
+            .place;
+    }
+    return choosePort(readBus(hub, WithSerials::Yes), name);
+}
+
+}  // namespace
+
+int watchAddCommand(const std::string& stateFolder, const PortName& name) {
+    const Session session(stateFolder, StateUse::Change);
+    const HubLibrary& hub = session.hub();
+    const Bus bus = readBus(hub, name.serial ? WithSerials::Yes : WithSerials::No);
+    const Place place = choosePort(bus, name);
+    const BusPort& port = bus.at(place);
+    if (port.status != HUB_DEVICE_CONNECTED) {
+        throw failure(placeText(place) + " has no working device to watch (" + statusName(port.status) + ")");
+    }
+    if (port.watched) throw failure(placeText(place) + " is on the watch list already");
+    // The record the library hands out for the port is the one it takes in.
+    DeviceInfoRecord record{};
+    if (hub.getPortInfo(&record, place.hub, place.port - 1) == 0) throw failure("the bus changed; try again");
+    if (hub.addWatched(&record) == 0) throw failure("the watch list is full: it holds 32 devices");
+    std::cout << "watching " << placeText(place) << ": " << deviceText(port.id, port.manufacturer, port.product)
+              << std::endl;
+    return 0;
+}
+
+int watchRemoveCommand(const std::string& stateFolder, const PortName& name) {
+    const Session session(stateFolder, StateUse::Change);
+    const HubLibrary& hub = session.hub();
+    const Place place = watchedPlace(hub, name);
+    DeviceInfoRecord record{};
+    if (hub.watchedAt(&record, place.hub, place.port - 1) == 0) {
+        throw failure(placeText(place) + " is not on the watch list");
+    }
+    hub.removeWatched(&record);
+    std::cout << "no longer watching " << placeText(place) << std::endl;
+    return 0;
+}
+
+int watchListCommand(const std::string& stateFolder, Output output) {
+    const Session session(stateFolder, StateUse::Read);
+    const std::vector<WatchEntry> entries = readWatchList(session.hub());
+    if (output == Output::Json) {
+        printJson(watchListJson(entries), std::cout);
+    } else {
+        printWatchListText(entries, std::cout);
+    }
+    return 0;
+}
+
+}  // namespace vostrel::cli

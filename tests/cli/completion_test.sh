@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# completion_test.sh FILE: what the bash completion of vostrel offers.
+set -u
+source "$1"
+failures=0
+
+# expect "WORDS TYPED SO FAR" "CURRENT WORD" "EXPECTED OFFERS"
+expect() {
+    local line=$1 current=$2 expected=$3
+    read -r -a COMP_WORDS <<<"$line"
+    COMP_WORDS+=("$current")
+    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMPREPLY=()
+    _vostrel
+    local got="${COMPREPLY[*]}"
+    if [[ $got != "$expected" ]]; then
+        echo "'$line $current': expected '$expected', got '$got'"
+        failures=$((failures + 1))
+    fi
+}
+
+expect "vostrel" "" "list port watch times recovery log monitor --help --version"
+expect "vostrel" "wa" "watch"
+expect "vostrel watch" "" "add remove list --help"
+expect "vostrel watch list" "--j" "--json"
+expect "vostrel port 0 2" "" "on off cycle"
+expect "vostrel port --serial CAM-1" "c" "cycle"
+expect "vostrel port 0 2 cycle" "--off" "--off-time"
+expect "vostrel --state-dir /tmp recovery" "s" "status"
+expect "vostrel log" "--f" "--follow"
+expect "vostrel monitor" "--" "--help --state-dir"
+expect "vostrel explode" "" ""
+exit $((failures > 0))
