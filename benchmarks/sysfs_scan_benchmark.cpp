@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -64,18 +63,6 @@ public:
         return block_->hubCount == kHubs;
     }
 
-    // The bed's /sys, copied as plain files to a folder of the bed's own,
-    // which umockdev's preload leaves alone: real sysfs serves its files
-    // faster still than the preload's redirection.
-    std::string plainCopy() {
-        const std::string copy = bus_.root() + "/plain";
-        if (!std::filesystem::exists(copy)) {
-            std::filesystem::copy(bus_.root() + "/sys", copy,
-                                  std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks);
-        }
-        return copy;
-    }
-
 private:
     test::MockBus bus_;
     std::unique_ptr<platform::UsbStack> stack_ = platform::makeHostUsbStack();
@@ -97,19 +84,12 @@ void BM_GetDeviceInfo_Sysfs32Hubs(benchmark::State& state) {
 }
 BENCHMARK(BM_GetDeviceInfo_Sysfs32Hubs)->Unit(benchmark::kMillisecond);
 
-// Reading the bed into the model, through umockdev's preload and from a
-// plain copy of its files: how much of a scan is umockdev's own.
+// Reading the bed into the model, without the scan's answers.
 void BM_ReadBus_Sysfs32Hubs(benchmark::State& state) {
     ThirtyTwoHubBed::shared();
     for (auto _ : state) benchmark::DoNotOptimize(platform::readSysfsUsbBus().bus);
 }
 BENCHMARK(BM_ReadBus_Sysfs32Hubs)->Unit(benchmark::kMillisecond);
-
-void BM_ReadBus_PlainCopyOf32Hubs(benchmark::State& state) {
-    const std::string copy = ThirtyTwoHubBed::shared().plainCopy();
-    for (auto _ : state) benchmark::DoNotOptimize(platform::readSysfsUsbBus(copy).bus);
-}
-BENCHMARK(BM_ReadBus_PlainCopyOf32Hubs)->Unit(benchmark::kMillisecond);
 
 // What the monitor does once per tick with 32 hubs watched, every entry
 // checked: its snapshot's scan and 32 single-port checks.
