@@ -32,9 +32,9 @@ void checkText(const char16_t (&text)[kTextUnits]) { check(textLength(text) < kT
 struct Bus {
     std::u16string hubName() { return pick(u'N', names); }
 
-    void describeHub(UsbHubDouble& hub, int depth) {
-        hub.olderDriver = in.below(8) == 1;
-        hub.failNodeInformation = in.below(16) == 1;
+    void describeHub(UsbHubDouble hub, int depth) {
+        hub->olderDriver = in.below(8) == 1;
+        hub->answersNodeInformation = in.below(16) != 1;
         const int ports = (in.below(9) + 4) % 9;
         for (int port = 1; port <= ports; ++port) {
             // 0: a hub on the root hub, a device further down; 1: a device;
@@ -46,9 +46,9 @@ struct Bus {
                 continue;
             }
             const std::u16string name = hubName();
-            UsbDeviceDouble& device = hub.plugHub(port, name, (in.below(9) + 4) % 9);
+            UsbDeviceDouble device = hub.plugHub(port, name, (in.below(9) + 4) % 9);
             describeDevice(device);
-            describeHub(*device.hub(), depth + 1);
+            describeHub(device.hub(), depth + 1);
         }
     }
 
@@ -81,7 +81,7 @@ struct Bus {
 
     // One value read per statement: argument evaluation order differs
     // between compilers, and a saved input must describe the same bus.
-    void describeDevice(UsbDeviceDouble& device) {
+    void describeDevice(UsbDeviceDouble device) {
         const int ids = in.below(4);  // 0, 1: a family hub's; 2: another product; 3: another make
         const std::uint16_t productId = ids == 0 ? 0x2744 : ids == 1 ? 0x5744 : in.u16();
         device.ids(ids == 3 ? 0x05E3 : 0x0424, productId);
@@ -95,9 +95,9 @@ struct Bus {
         if (!in.flag()) device.product(in.text(130));
         if (!in.flag()) device.serial(pick(u'S', serials));
         if (in.flag()) {
-            device.descriptor.iManufacturer = in.byte();
-            device.descriptor.iProduct = in.byte();
-            device.descriptor.iSerialNumber = in.byte();
+            device.descriptor().iManufacturer = in.byte();
+            device.descriptor().iProduct = in.byte();
+            device.descriptor().iSerialNumber = in.byte();
         }
         for (int n = in.below(6); n > 0; --n) {  // strings answered with these bytes, or refused
             const std::uint8_t index = in.byte();
@@ -136,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (in.flag()) setup.interfacePath = u"\\\\?\\IF" + std::u16string(1, static_cast<char16_t>(u'0' + c));
         if (in.below(4) == 1) setup.driverKey.reset();
         if (setup.driverKey) setup.driverKey = {u'K', static_cast<char16_t>(u'0' + in.below(3))};
-        test::UsbControllerDouble& controller = stack.addController(std::move(setup));
+        test::UsbControllerHandle controller = stack.addController(std::move(setup));
         if (in.below(8) != 1) {
             const std::u16string name = bus.hubName();
             bus.describeHub(controller.rootHub(name, (in.below(9) + 4) % 9), 0);

@@ -1,7 +1,7 @@
 // The USB stack as the topology scan sees it: open a device by its Windows
 // name, send it a device I/O control, close it, and list the present
 // host-controller interfaces. The scan speaks the Windows USB control codes
-// and structures of platform/usb_ioctl.h through it, byte for byte, whichever
+// and structures of usbbus/usb_ioctl.h through it, byte for byte, whichever
 // stack answers: the host's own, a module named by VOSTREL_USBSTACK, or a
 // test's stack.
 //
@@ -68,8 +68,8 @@ void useUsbStack(UsbStack* stack);
 // empty.
 std::unique_ptr<UsbStack> makeEmptyUsbStack();
 
-// The host's own stack. On Linux, until a native stack exists, this is a
-// stack with no host controllers.
+// The host's own stack: on Linux the kernel's view of the bus under
+// /sys/bus/usb (platform/sysfs_usb.h).
 std::unique_ptr<UsbStack> makeHostUsbStack();
 
 // The stack of the module at `path`, a shared library that exports

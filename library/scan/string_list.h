@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/usb_ioctl.h"
+#include "usbbus/usb_ioctl.h"
 #include "scan/usb_device.h"
 
 namespace vostrel {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "frame/records.h"
-#include "platform/usb_ioctl.h"
+#include "usbbus/usb_ioctl.h"
 #include "scan/string_list.h"
 #include "scan/usb_device.h"
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/usb_ioctl.h"
+#include "usbbus/usb_ioctl.h"
 #include "scan/scan_buffer.h"
 #include "scan/usb_device.h"
 

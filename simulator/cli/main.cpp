@@ -16,6 +16,7 @@
 #include "core/bench_file.h"
 #include "core/description_error.h"
 #include "core/live_bench.h"
+#include "core/umockdev_bed.h"
 
 namespace vostrel::sim {
 
@@ -39,6 +40,12 @@ commands:
                          4 DeviceCausedOvercurrent, 5 DeviceNotEnoughPower
   unconfigure DEVICE     leave a device attached but not configured
   power HUB PORT on|off  switch a port (1 to 4) of a hub of the family
+  umockdev-bed [--no-port-states]
+                         print the bench as a umockdev test bed: what the
+                         Linux kernel would show of it under /sys (with
+                         umockdev-run --device, the hub library's own Linux
+                         stack scans it); --no-port-states: as a kernel
+                         before 6.5, without the ports' state attribute
   demo [--device DEVICE] [--timeout SECONDS]
                          the hub library watches a device, the device wedges,
                          and the monitor power-cycles its port until it works
@@ -94,6 +101,7 @@ public:
         if (command == "unconfigure") return changeDevice(State::Unconfigured);
         if (command == "fail") return changeDevice(State::Failed);
         if (command == "power") return power();
+        if (command == "umockdev-bed") return bed();
         throw UsageError("unknown command " + command);
     }
 
@@ -123,6 +131,19 @@ private:
         BenchFile file = benchFile();
         const BusView view(file.current(), wallClockMs());
         std::printf("bench %s\n%s", file.path().c_str(), benchTree(view).c_str());
+        return 0;
+    }
+
+    int bed() {
+        BedOptions options;
+        if (!args_.empty() && args_.front() == "--no-port-states") {
+            take("--no-port-states");
+            options.portStates = false;
+        }
+        finished();
+        BenchFile file = benchFile();
+        const BusView view(file.current(), wallClockMs());
+        std::fputs(umockdevBed(view, options).c_str(), stdout);
         return 0;
     }
 

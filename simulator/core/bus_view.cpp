@@ -9,21 +9,6 @@ namespace vostrel::sim {
 
 namespace {
 
-char16_t upper(char16_t c) { return c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c; }
-
-std::u16string upperCase(std::u16string_view name) {
-    std::u16string result(name);
-    for (char16_t& c : result) c = upper(c);
-    return result;
-}
-
-bool sameName(std::u16string_view a, std::u16string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) { return upper(x) == upper(y); });
-}
-
-constexpr std::u16string_view kDevicePrefix = u"\\\\.\\";
-
 bool isFamilyHubDevice(const usb::USB_DEVICE_DESCRIPTOR& descriptor) {
     return descriptor.idVendor == kFamilyVendorId &&
            (descriptor.idProduct == kFamilyUsb2ProductId || descriptor.idProduct == kFamilySuperSpeedProductId);
@@ -44,7 +29,36 @@ BusView::BusView(std::shared_ptr<const Bench> bench, std::int64_t nowMs)
         place(controller.devices, nullptr, rootIndex, 0, controller.usb3 ? rootIndex : -1, controller.portCount);
     }
     numberFamilyHubs();
-    for (std::size_t i = 0; i < hubs_.size(); ++i) hubByName_.emplace(upperCase(hubs_[i].name), static_cast<int>(i));
+    model_.interfaceListAvailable = bench_->interfaceListAvailable;
+    for (const ControllerView& view : controllers_) {
+        const Controller& controller = *view.controller;
+        model_.controllers.push_back({controller.number, controller.interfacePath, controller.driverKey,
+                                      modelOf(hubs_[view.rootHub])});
+    }
+}
+
+std::unique_ptr<usbbus::Hub> BusView::modelOf(const HubView& view) const {
+    auto hub = std::make_unique<usbbus::Hub>();
+    hub->name = view.name;
+    hub->portCount = static_cast<std::uint8_t>(view.ports.size());
+    hub->superSpeed = view.superSpeedSide;
+    hub->olderDriver = view.legacyConnectionQuery;
+    for (std::size_t i = 0; i < view.ports.size(); ++i) {
+        const PortView& port = view.ports[i];
+        if (port.device == nullptr) continue;
+        const Device& device = *port.device;
+        usbbus::Device& seen = hub->devices[static_cast<int>(i + 1)];
+        seen.connectionStatus = port.status;
+        seen.descriptor = deviceDescriptor(device, port.superSpeedSide);
+        seen.configurationValue = port.configurationValue;
+        seen.speed = static_cast<std::uint8_t>(port.speed);
+        seen.address = port.status == usbbus::kDeviceConnected ? port.address : 0;
+        seen.isHub = device.isHub() && port.status == usbbus::kDeviceConnected;
+        seen.configurations.push_back(configurationDescriptor(device, port.speed));
+        seen.strings = stringDescriptors(device);
+        if (port.downstreamHub >= 0) seen.hub = modelOf(hubs_[port.downstreamHub]);
+    }
+    return hub;
 }
 
 void BusView::place(const std::vector<Device>& devices, const Device* parent, int usb2Hub, int usb2Offset, int ssHub,
@@ -115,10 +129,7 @@ void BusView::place(const std::vector<Device>& devices, const Device* parent, in
     }
 }
 
-// The scan's own order: controllers by number 9 down to 0, then the interface
-// list in order, each controller once by its driver key; within one, depth
-// first with ports ascending. Hubs are joined by their serial strings.
-void BusView::numberFamilyHubs() {
+std::vector<const ControllerView*> BusView::scanOrder() const {
     std::vector<const ControllerView*> order;
     for (int number = 9; number >= 0; --number) {
         for (const ControllerView& view : controllers_) {
@@ -130,14 +141,21 @@ void BusView::numberFamilyHubs() {
             if (!view.controller->interfacePath.empty()) order.push_back(&view);
         }
     }
-    std::vector<std::u16string> keys;
-    std::vector<std::u16string> serials;
+    std::vector<const ControllerView*> once;
     for (const ControllerView* view : order) {
-        const std::u16string& key = view->controller->driverKey;
-        if (std::find(keys.begin(), keys.end(), key) != keys.end()) continue;
-        keys.push_back(key);
-        walk(view->rootHub, serials);
+        const auto sameKey = [&](const ControllerView* seen) {
+            return seen->controller->driverKey == view->controller->driverKey;
+        };
+        if (std::ranges::none_of(once, sameKey)) once.push_back(view);
     }
+    return once;
+}
+
+// The scan's own order: within a controller depth first with ports
+// ascending; hubs are joined by their serial strings.
+void BusView::numberFamilyHubs() {
+    std::vector<std::u16string> serials;
+    for (const ControllerView* view : scanOrder()) walk(view->rootHub, serials);
 }
 
 void BusView::walk(int hub, std::vector<std::u16string>& serials) {
@@ -169,30 +187,6 @@ const PortView* BusView::portOf(const Device& device) const {
         }
     }
     return found;
-}
-
-const ControllerView* BusView::findController(std::u16string_view path) const {
-    if (path.size() > kDevicePrefix.size() + 3 && sameName(path.substr(0, kDevicePrefix.size() + 3), u"\\\\.\\HCD")) {
-        const std::u16string_view digits = path.substr(kDevicePrefix.size() + 3);
-        if (digits.size() == 1 && digits[0] >= u'0' && digits[0] <= u'9') {
-            for (const ControllerView& view : controllers_) {
-                if (view.controller->number == digits[0] - u'0') return &view;
-            }
-            return nullptr;
-        }
-    }
-    for (const ControllerView& view : controllers_) {
-        if (!view.controller->interfacePath.empty() && sameName(view.controller->interfacePath, path)) return &view;
-    }
-    return nullptr;
-}
-
-const HubView* BusView::findHub(std::u16string_view path) const {
-    if (path.size() <= kDevicePrefix.size() || !sameName(path.substr(0, kDevicePrefix.size()), kDevicePrefix)) {
-        return nullptr;
-    }
-    const auto found = hubByName_.find(upperCase(path.substr(kDevicePrefix.size())));
-    return found == hubByName_.end() ? nullptr : &hubs_[found->second];
 }
 
 }  // namespace vostrel::sim

@@ -8,11 +8,10 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "core/bench.h"
+#include "usbbus/bus_model.h"
 
 namespace vostrel::sim {
 
@@ -48,10 +47,9 @@ public:
     const std::vector<ControllerView>& controllers() const { return controllers_; }
     const std::vector<HubView>& hubs() const { return hubs_; }
 
-    // A name as the scan opens it: "\\.\HCD<n>", an interface path, or "\\.\"
-    // and a hub's name; ASCII letters in any case, as Windows takes them.
-    const ControllerView* findController(std::u16string_view path) const;
-    const HubView* findHub(std::u16string_view path) const;
+    // The controllers a scan walks, in its order: by number 9 down to 0,
+    // then the interface list, each driver key once.
+    std::vector<const ControllerView*> scanOrder() const;
 
     // The family hubs in the order a scan numbers them: hub index k is [k].
     const std::vector<const Device*>& familyHubs() const { return familyHubs_; }
@@ -65,11 +63,16 @@ public:
     // Wall-clock time at which the view goes stale (a flaky device wedges).
     std::int64_t validUntil() const { return validUntil_; }
 
+    // The bus as the USB stack answers for it, every device with the
+    // descriptors and strings it sends.
+    const usbbus::Bus& model() const { return model_; }
+
 private:
     void place(const std::vector<Device>& devices, const Device* parent, int usb2Hub, int usb2Offset, int ssHub,
                int ssOffset);
     void numberFamilyHubs();
     void walk(int hub, std::vector<std::u16string>& serials);
+    std::unique_ptr<usbbus::Hub> modelOf(const HubView& hub) const;
 
     std::shared_ptr<const Bench> bench_;
     std::int64_t now_;
@@ -78,7 +81,7 @@ private:
     std::vector<ControllerView> controllers_;
     std::vector<HubView> hubs_;
     std::vector<const Device*> familyHubs_;
-    std::unordered_map<std::u16string, int> hubByName_;  // ASCII letters in upper case
+    usbbus::Bus model_;
 };
 
 // Whether a connection shows a working, configured device.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "usbbus/descriptor_bytes.h"
+
 namespace vostrel::sim {
 
 namespace {
@@ -11,48 +13,7 @@ constexpr std::uint8_t kSuperSpeedCompanionType = 0x30;
 constexpr std::uint8_t kHidClass = 3;
 constexpr std::uint8_t kHubClass = 9;
 
-const LocalizedText* textAt(const Device& device, std::uint8_t index) {
-    switch (index) {
-        case kManufacturerIndex: return device.manufacturer ? &*device.manufacturer : nullptr;
-        case kProductIndex: return device.product ? &*device.product : nullptr;
-        case kSerialIndex: return device.serial ? &*device.serial : nullptr;
-        case kConfigurationIndex: return device.configurationText ? &*device.configurationText : nullptr;
-        default: break;
-    }
-    const std::size_t interface = index - kFirstInterfaceIndex;
-    if (index < kFirstInterfaceIndex || interface >= device.interfaces.size()) return nullptr;
-    const auto& text = device.interfaces[interface].text;
-    return text ? &*text : nullptr;
-}
-
-template <typename Descriptor>
-void append(std::vector<std::uint8_t>& bytes, const Descriptor& descriptor) {
-    const auto* raw = reinterpret_cast<const std::uint8_t*>(&descriptor);
-    bytes.insert(bytes.end(), raw, raw + sizeof descriptor);
-}
-
-}  // namespace
-
-usb::USB_DEVICE_DESCRIPTOR deviceDescriptor(const Device& device, bool superSpeedSide) {
-    const bool super = superSpeedSide || (!device.isHub() && device.speed == Speed::Super);
-    usb::USB_DEVICE_DESCRIPTOR descriptor{};
-    descriptor.bLength = sizeof descriptor;
-    descriptor.bDescriptorType = usb::USB_DEVICE_DESCRIPTOR_TYPE;
-    descriptor.bcdUSB = superSpeedSide ? 0x0320 : device.usbVersion;
-    descriptor.bDeviceClass = device.deviceClass;
-    descriptor.bDeviceSubClass = device.deviceSubClass;
-    descriptor.bDeviceProtocol = superSpeedSide ? 3 : device.deviceProtocol;
-    descriptor.bMaxPacketSize0 = super ? 9 : device.speed == Speed::Low ? 8 : 64;
-    descriptor.idVendor = device.vendorId;
-    descriptor.idProduct = superSpeedSide ? device.superSpeedProductId : device.productId;
-    descriptor.bcdDevice = device.release;
-    descriptor.iManufacturer = device.manufacturer ? kManufacturerIndex : 0;
-    descriptor.iProduct = device.product ? kProductIndex : 0;
-    descriptor.iSerialNumber = device.serial ? kSerialIndex : 0;
-    descriptor.bNumConfigurations = 1;
-    return descriptor;
-}
-
+// The endpoints of the configuration, IN and OUT alternating.
 std::vector<usb::USB_ENDPOINT_DESCRIPTOR> endpointDescriptors(const Device& device, Speed speed) {
     std::vector<usb::USB_ENDPOINT_DESCRIPTOR> endpoints;
     int count = 0;
@@ -78,6 +39,35 @@ std::vector<usb::USB_ENDPOINT_DESCRIPTOR> endpointDescriptors(const Device& devi
     return endpoints;
 }
 
+void addText(std::map<std::pair<int, int>, std::optional<usbbus::Bytes>>& strings, std::uint8_t index,
+             const std::optional<LocalizedText>& text) {
+    if (!text) return;
+    if (text->anyLanguage) strings[{index, usbbus::kEveryLanguage}] = usbbus::stringDescriptor(*text->anyLanguage);
+    for (const auto& [language, value] : text->byLanguage) strings[{index, language}] = usbbus::stringDescriptor(value);
+}
+
+}  // namespace
+
+usb::USB_DEVICE_DESCRIPTOR deviceDescriptor(const Device& device, bool superSpeedSide) {
+    const bool super = superSpeedSide || (!device.isHub() && device.speed == Speed::Super);
+    usb::USB_DEVICE_DESCRIPTOR descriptor{};
+    descriptor.bLength = sizeof descriptor;
+    descriptor.bDescriptorType = usb::USB_DEVICE_DESCRIPTOR_TYPE;
+    descriptor.bcdUSB = superSpeedSide ? 0x0320 : device.usbVersion;
+    descriptor.bDeviceClass = device.deviceClass;
+    descriptor.bDeviceSubClass = device.deviceSubClass;
+    descriptor.bDeviceProtocol = superSpeedSide ? 3 : device.deviceProtocol;
+    descriptor.bMaxPacketSize0 = super ? 9 : device.speed == Speed::Low ? 8 : 64;
+    descriptor.idVendor = device.vendorId;
+    descriptor.idProduct = superSpeedSide ? device.superSpeedProductId : device.productId;
+    descriptor.bcdDevice = device.release;
+    descriptor.iManufacturer = device.manufacturer ? kManufacturerIndex : 0;
+    descriptor.iProduct = device.product ? kProductIndex : 0;
+    descriptor.iSerialNumber = device.serial ? kSerialIndex : 0;
+    descriptor.bNumConfigurations = 1;
+    return descriptor;
+}
+
 std::vector<std::uint8_t> configurationDescriptor(const Device& device, Speed speed) {
     const auto endpoints = endpointDescriptors(device, speed);
     std::vector<std::uint8_t> bytes;
@@ -90,7 +80,7 @@ std::vector<std::uint8_t> configurationDescriptor(const Device& device, Speed sp
     configuration.bmAttributes = 0x80;
     const int unit = speed == Speed::Super ? 8 : 2;  // MaxPower counts 8 mA at SuperSpeed, else 2 mA
     configuration.MaxPower = static_cast<std::uint8_t>(std::min(255, (device.maxPowerMilliamps + unit - 1) / unit));
-    append(bytes, configuration);
+    usbbus::appendDescriptor(bytes, configuration);
 
     std::size_t next = 0;
     for (std::size_t i = 0; i < device.interfaces.size(); ++i) {
@@ -104,9 +94,9 @@ std::vector<std::uint8_t> configurationDescriptor(const Device& device, Speed sp
         interface.bInterfaceSubClass = entry.interfaceSubClass;
         interface.bInterfaceProtocol = entry.interfaceProtocol;
         interface.iInterface = entry.text ? static_cast<std::uint8_t>(kFirstInterfaceIndex + i) : 0;
-        append(bytes, interface);
+        usbbus::appendDescriptor(bytes, interface);
         for (int e = 0; e < entry.endpoints; ++e, ++next) {
-            append(bytes, endpoints[next]);
+            usbbus::appendDescriptor(bytes, endpoints[next]);
             if (speed == Speed::Super) {
                 const std::uint8_t companion[6] = {6, kSuperSpeedCompanionType, 0, 0, 0, 0};
                 bytes.insert(bytes.end(), companion, companion + sizeof companion);
@@ -118,26 +108,19 @@ std::vector<std::uint8_t> configurationDescriptor(const Device& device, Speed sp
     return bytes;
 }
 
-std::optional<std::vector<std::uint8_t>> stringDescriptor(const Device& device, std::uint8_t index,
-                                                          std::uint16_t language) {
-    std::vector<char16_t> units;
-    if (index == 0) {
-        if (device.languages.empty()) return std::nullopt;
-        units.assign(device.languages.begin(), device.languages.end());
-    } else {
-        const LocalizedText* text = textAt(device, index);
-        const std::u16string* value = text == nullptr ? nullptr : text->in(language);
-        if (value == nullptr) return std::nullopt;
-        units.assign(value->begin(), value->end());
+std::map<std::pair<int, int>, std::optional<usbbus::Bytes>> stringDescriptors(const Device& device) {
+    std::map<std::pair<int, int>, std::optional<usbbus::Bytes>> strings;
+    if (!device.languages.empty()) {
+        strings[{0, usbbus::kEveryLanguage}] = usbbus::languageListDescriptor(device.languages);
     }
-    std::vector<std::uint8_t> bytes(2 + 2 * units.size());
-    bytes[0] = static_cast<std::uint8_t>(bytes.size());
-    bytes[1] = usb::USB_STRING_DESCRIPTOR_TYPE;
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        bytes[2 + 2 * i] = static_cast<std::uint8_t>(units[i] & 0xFF);
-        bytes[3 + 2 * i] = static_cast<std::uint8_t>(units[i] >> 8);
+    addText(strings, kManufacturerIndex, device.manufacturer);
+    addText(strings, kProductIndex, device.product);
+    addText(strings, kSerialIndex, device.serial);
+    addText(strings, kConfigurationIndex, device.configurationText);
+    for (std::size_t i = 0; i < device.interfaces.size(); ++i) {
+        addText(strings, static_cast<std::uint8_t>(kFirstInterfaceIndex + i), device.interfaces[i].text);
     }
-    return bytes;
+    return strings;
 }
 
 std::u16string serialAsRead(const Device& device) {

@@ -3,12 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/bench.h"
-#include "platform/usb_ioctl.h"
+#include "usbbus/bus_model.h"
+#include "usbbus/usb_ioctl.h"
 
 namespace vostrel::sim {
 
@@ -26,13 +29,10 @@ usb::USB_DEVICE_DESCRIPTOR deviceDescriptor(const Device& device, bool superSpee
 // with endpoint companions when the device runs at SuperSpeed.
 std::vector<std::uint8_t> configurationDescriptor(const Device& device, Speed speed);
 
-// The endpoints of the configuration, as the connection query lists its pipes.
-std::vector<usb::USB_ENDPOINT_DESCRIPTOR> endpointDescriptors(const Device& device, Speed speed);
-
-// The string descriptor with this index in this language, or none when the
-// device cannot answer (index 0: the list of languages).
-std::optional<std::vector<std::uint8_t>> stringDescriptor(const Device& device, std::uint8_t index,
-                                                          std::uint16_t language);
+// Every string descriptor the device answers, by index and language: the
+// language list (none when the device refuses it), then each of its texts in
+// the languages it has them in.
+std::map<std::pair<int, int>, std::optional<usbbus::Bytes>> stringDescriptors(const Device& device);
 
 // The serial number as a scan reads it: in the first listed language in which
 // it can be read; empty when it cannot be read in any.

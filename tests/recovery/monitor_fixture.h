@@ -46,13 +46,13 @@ protected:
 
     // A configured device on hub `hub`, port index `port`, put on the watch
     // list as the control program does it.
-    UsbDeviceDouble& watchNewDevice(int hub, int port) {
-        UsbDeviceDouble& device = plugDevice(hub, port);
+    UsbDeviceDouble watchNewDevice(int hub, int port) {
+        UsbDeviceDouble device = plugDevice(hub, port);
         watch(hub, port);
         return device;
     }
 
-    UsbDeviceDouble& plugDevice(int hub, int port) {
+    UsbDeviceDouble plugDevice(int hub, int port) {
         return hubs_[static_cast<std::size_t>(hub)].plug(port).ids(kVendor, kProduct).manufacturer(u"Acme").product(u"Camera");
     }
 

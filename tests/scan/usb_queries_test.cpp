@@ -26,7 +26,7 @@ protected:
     }
 
     UsbStackDouble stack_;
-    UsbHubDouble& root_;
+    UsbHubDouble root_;
 };
 
 TEST_F(QueryTest, NameAnswersOfImpossibleLengthOrSizeGiveNoName) {
@@ -55,7 +55,7 @@ TEST_F(QueryTest, NameWithoutTerminatorStopsAtTheEndOfItsArea) {
 }
 
 TEST_F(QueryTest, OlderHubDriverGivesSpeedZeroForLowSpeedAndOneForAnyOther) {
-    root_.olderDriver = true;
+    root_->olderDriver = true;
     root_.plug(1).speed(UsbLowSpeed).ids(0xAAAA, 0xBBBB).configured(2);
     root_.plug(2).speed(UsbSuperSpeed).status(DeviceNotEnoughPower);
     PortInfoRecord low{};

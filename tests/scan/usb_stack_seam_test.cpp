@@ -33,7 +33,6 @@ TEST_F(StackChoice, ModuleNamedBeforeTheFirstScanIsChosenOnce) {
     EXPECT_EQ(deviceInfo()->hubCount, 1);
 }
 
-// The host stack of this system has no controllers either.
 TEST_F(StackChoice, ModuleThatDoesNotLoadOrLacksAFunctionFindsNothing) {
     for (const char* module : {INCOMPLETE_MODULE, "/nonexistent/libusbstack.so", "", "not a path"}) {
         reloadWithModule(module);

@@ -14,7 +14,7 @@ namespace {
 using namespace usb;
 
 // A hub device of the family on `port` of `hub`, with a hub named `name`.
-UsbDeviceDouble& plugFamily(UsbHubDouble& hub, int port, std::u16string name, std::uint16_t productId,
+UsbDeviceDouble plugFamily(UsbHubDouble hub, int port, std::u16string name, std::uint16_t productId,
                             std::u16string serial) {
     return hub.plugHub(port, std::move(name)).ids(0x0424, productId).serial(std::move(serial));
 }
@@ -32,17 +32,17 @@ using TreeScan = ScanTest;
 // Controller 2 is also on the interface list, and scanned once; keys that
 // differ only in case belong to two controllers.
 TEST_F(TreeScan, IdentitiesFollowNumberedControllersDownwardsThenTheListDepthFirst) {
-    UsbHubDouble& two =
+    UsbHubDouble two =
         stack_.addController({.number = 2, .interfacePath = u"\\\\?\\PCI#2", .driverKey = u"K"}).rootHub(u"R2", 3);
-    UsbHubDouble& listed = stack_.addController({.interfacePath = u"\\\\?\\L", .driverKey = u"L"}).rootHub(u"RL", 1);
-    UsbHubDouble& seven = stack_.addController({.number = 7, .driverKey = u"l"}).rootHub(u"R7", 1);
+    UsbHubDouble listed = stack_.addController({.interfacePath = u"\\\\?\\L", .driverKey = u"L"}).rootHub(u"RL", 1);
+    UsbHubDouble seven = stack_.addController({.number = 7, .driverKey = u"l"}).rootHub(u"R7", 1);
     plugFamily(listed, 1, u"HL", 0x2744, u"LISTED");
     plugFamily(seven, 1, u"H7", 0x2744, u"SEVEN");
     // On controller 2: a hub of another make on port 1 with a family hub
     // below it, which has a family hub below itself; a family hub on port 2;
     // a device with the family's ids that is no hub on port 3.
-    UsbHubDouble& other = *two.plugHub(1, u"OTHER").ids(0x05E3, 0x0608).hub();
-    UsbHubDouble& outer = *plugFamily(other, 3, u"OUTER", 0x2744, u"OUTER").hub();
+    UsbHubDouble other = two.plugHub(1, u"OTHER").ids(0x05E3, 0x0608).hub();
+    UsbHubDouble outer = plugFamily(other, 3, u"OUTER", 0x2744, u"OUTER").hub();
     plugFamily(outer, 4, u"INNER", 0x2744, u"INNER");
     plugFamily(two, 2, u"LAST", 0x5744, u"LAST");
     two.plug(3).ids(0x0424, 0x2744).serial(u"NOHUB");
@@ -60,8 +60,8 @@ TEST_F(TreeScan, IdentitiesFollowNumberedControllersDownwardsThenTheListDepthFir
 }
 
 TEST_F(TreeScan, FamilyHubGetsFourRecordsWhateverPortCountItReports) {
-    UsbHubDouble& hub = *plugFamily(stack_.addController({.number = 0}).rootHub(u"R", 1), 1, u"L", 0x2744, u"A").hub();
-    hub.reportedPorts = 7;
+    UsbHubDouble hub = plugFamily(stack_.addController({.number = 0}).rootHub(u"R", 1), 1, u"L", 0x2744, u"A").hub();
+    hub->portCount = 7;
     hub.plug(4).ids(0x1111, 0x0004);
     hub.plug(5).ids(0x1111, 0x0005);
     plugFamily(hub, 6, u"BEYOND", 0x5744, u"B");  // not a recorded port, but walked
@@ -72,13 +72,13 @@ TEST_F(TreeScan, FamilyHubGetsFourRecordsWhateverPortCountItReports) {
 }
 
 TEST_F(TreeScan, EqualSerialsShareOneIdentityAndTheLaterHubReplacesTheEarlier) {
-    UsbHubDouble& root = stack_.addController({.number = 0}).rootHub(u"R", 4);
-    UsbHubDouble& first = *plugFamily(root, 1, u"FIRST", 0x2744, u"SAME").hub();
+    UsbHubDouble root = stack_.addController({.number = 0}).rootHub(u"R", 4);
+    UsbHubDouble first = plugFamily(root, 1, u"FIRST", 0x2744, u"SAME").hub();
     first.plug(1).manufacturer(u"Earlier");
     first.plug(2);
-    UsbHubDouble& second = *plugFamily(root, 2, u"SECOND", 0x2744, u"SAME").hub();
+    UsbHubDouble second = plugFamily(root, 2, u"SECOND", 0x2744, u"SAME").hub();
     second.plug(1).ids(0x2222, 0x0001);
-    second.reportedPorts = 1;  // its port 2 cannot be asked
+    second->portCount = 1;  // its port 2 cannot be asked
     // Hub devices without a readable serial share the empty one, whatever
     // their product.
     root.plugHub(3, u"NOSERIAL1").ids(0x0424, 0x2744);
@@ -116,17 +116,17 @@ TEST_F(TreeScan, OnlyTheFirst32IdentitiesAndHubDevicesPerProductAreRecorded) {
 // and a hub of 255 ports, each a hub like itself.
 TEST_F(TreeScan, HubsThatReportThemselvesBelowThemselvesEndTheWalk) {
     stack_.addController({.number = 0, .driverKey = u"0"}).rootHub(u"R", 1).plugHub(1, u"R");
-    UsbHubDouble& wide = stack_.addController({.number = 1, .driverKey = u"1"}).rootHub(u"W", 255);
+    UsbHubDouble wide = stack_.addController({.number = 1, .driverKey = u"1"}).rootHub(u"W", 255);
     for (int port = 1; port <= 255; ++port) wide.plugHub(port, u"W");
     scan();
     EXPECT_LE(stack_.openCount(), 10u + (1 + kMaxHubDepth) + kMaxHubsPerController);
 }
 
 TEST_F(TreeScan, FailuresLeaveTheirItemOut) {
-    UsbHubDouble& root = stack_.addController({.number = 0}).rootHub(u"R", 3);
-    plugFamily(*plugFamily(root, 1, u"CLOSED", 0x2744, u"A").hub(), 1, u"BELOW", 0x2744, u"B");
+    UsbHubDouble root = stack_.addController({.number = 0}).rootHub(u"R", 3);
+    plugFamily(plugFamily(root, 1, u"CLOSED", 0x2744, u"A").hub(), 1, u"BELOW", 0x2744, u"B");
     stack_.failingOpens.push_back(u"\\\\.\\CLOSED");
-    plugFamily(root, 2, u"MUTE", 0x2744, u"C").hub()->failNodeInformation = true;
+    plugFamily(root, 2, u"MUTE", 0x2744, u"C").hub()->answersNodeInformation = false;
     plugFamily(root, 3, u"UNREAD", 0x2744, u"D").rawString(3, 0x0409, std::nullopt);  // serial unreadable
     plugFamily(stack_.addController({.number = 1, .driverKey = std::nullopt}).rootHub(u"R1", 1), 1, u"E", 0x2744, u"E");
     stack_.addController({.number = 2, .driverKey = u"NOROOT"});
@@ -172,11 +172,11 @@ TEST_F(TreeScan, KeepsTheDevicesSerialsOnlyWhenGivenATable) {
 // its connection and its configuration in two steps, then, when it names any
 // string, the language list and each string in each language.
 TEST_F(TreeScan, AsksEachQuestionOnce) {
-    UsbHubDouble& root = stack_.addController({.number = 0}).rootHub(u"R", 2);
+    UsbHubDouble root = stack_.addController({.number = 0}).rootHub(u"R", 2);
     root.plug(1);  // 3
-    UsbDeviceDouble& hubDevice = plugFamily(root, 2, u"H", 0x2744, u"S").manufacturer(u"M").product(u"P");  // 7
-    hubDevice.hub()->plug(1).languages({0x0409, 0x0407}).manufacturer(u"M").product(u"P");              // 8
-    hubDevice.hub()->plug(2).string(4, u"I").configuration(UsbDeviceDouble::configurationWith(0, 4));   // 5
+    UsbDeviceDouble hubDevice = plugFamily(root, 2, u"H", 0x2744, u"S").manufacturer(u"M").product(u"P");  // 7
+    hubDevice.hub().plug(1).languages({0x0409, 0x0407}).manufacturer(u"M").product(u"P");              // 8
+    hubDevice.hub().plug(2).string(4, u"I").configuration(UsbDeviceDouble::configurationWith(0, 4));   // 5
     scan();
     // The controller's two names in two steps and the root hub's node
     // information; the family hub's name in two steps and node information;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "environment_variables.h"
-#include "platform/usb_ioctl.h"
+#include "usbbus/usb_ioctl.h"
 #include "portctl/pt2lib_errors.h"
 #include "scratch_dir.h"
 #include "sim_test_support.h"

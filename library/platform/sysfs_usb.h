@@ -1,0 +1,69 @@
+// The host's USB bus as the Linux kernel shows it under /sys/bus/usb/devices,
+// read into the bus model in one walk, with the sysfs folder every hub and
+// port of the model came from. Reading sysfs needs no privileges.
+//
+// How the kernel's bus becomes the model:
+// - Host controllers: one per controller device that root hubs hang below,
+//   ordered by their lowest bus number; listed through the interface list
+//   only (no "\\.\HCD<n>" name opens). An xHCI controller, which the kernel
+//   shows as a USB 2 and a SuperSpeed root hub, has one root hub whose ports
+//   are the USB 2 root hub's (1 to N) followed by the SuperSpeed root hub's
+//   (N + 1 to N + M), as Windows numbers them.
+// - Hubs: a device of the hub class that is configured and has ports
+//   (`maxchild`); a SuperSpeed hub shows the SuperSpeed hub descriptor.
+// - Ports: the child device folder of each port number, read from its
+//   attributes (kernel_attributes.h); no control transfer reaches a device.
+//   A port without a device is empty, unless the kernel shows that
+//   something there failed its enumeration:
+//     kernels from 6.5 on: the port folder's `state` says something is
+//       attached (DeviceFailedEnumeration);
+//     older kernels: the hub's port status, asked through usbfs when the
+//       process may open the hub's node for writing (one control transfer
+//       to the hub per empty port), shows a connection (or an over-current);
+//     else the port shows as empty.
+// - Names, stable while the device stays: a root hub "USB#ROOT_HUB#usb<n>"
+//   after its first bus, a hub "USB#" and its kernel name ("USB#1-1.2"), a
+//   controller's interface path "\\?\usb#<controller folder>#{3abf6f2d-...}"
+//   and driver key "{36fc9e60-...}\<controller folder>", the folder being
+//   its path below /sys/devices with '/' turned into '#'.
+//
+// Nothing is kept between readings. Every failed open or read of an
+// attribute the model needs is reported through diagnostics.h; attributes
+// that older kernels lack (a port's `state`) are not.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "usbbus/bus_model.h"
+
+namespace vostrel::platform {
+
+// Where one hub of the model came from.
+struct SysfsHubOrigin {
+    // The hub's device folder; two for a merged xHCI root hub, the USB 2
+    // root hub's first.
+    std::vector<std::string> devices;
+    // The port folder of port n at [n - 1], e.g. ".../1-1/1-1:1.0/1-1-port2",
+    // also where the kernel has none (see `state` above).
+    std::vector<std::string> ports;
+};
+
+struct SysfsUsbBus {
+    std::shared_ptr<usbbus::Bus> bus;
+    std::map<const usbbus::Hub*, SysfsHubOrigin> origins;  // every hub of `bus`, root hubs included
+};
+
+// Reads the bus under `sysfs` (the folder the kernel's sysfs is mounted on).
+// A machine without USB gives a bus without controllers; a device list that
+// cannot be read gives a bus whose interface list is unavailable.
+SysfsUsbBus readSysfsUsbBus(const std::string& sysfs = "/sys");
+
+// Attribute files read by all readings of this process so far (control
+// transfers: usbfs.h).
+std::uint64_t sysfsFilesRead();
+
+}  // namespace vostrel::platform

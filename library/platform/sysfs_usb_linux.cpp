@@ -1,0 +1,383 @@
+#include "platform/sysfs_usb.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <filesystem>
+#include <optional>
+#include <cstdio>
+#include <set>
+#include <tuple>
+#include <utility>
+
+#include "platform/diagnostics.h"
+#include "platform/usbfs.h"
+#include "usbbus/kernel_attributes.h"
+
+namespace vostrel::platform {
+namespace {
+
+using usbbus::Bytes;
+
+std::atomic<std::uint64_t> g_filesRead{0};
+
+// No attribute the model needs is larger: text attributes hold at most a
+// page, and `descriptors` the device descriptor and eight configurations.
+constexpr std::size_t kLargestAttribute = 18 + 8 * 65535;
+// Hubs nest at most seven tiers below a root hub.
+constexpr int kDeepestHub = 7;
+
+enum class Need { Required, Optional };
+
+// The whole file `name` of the folder open as `folder` (shown as `path`), or
+// nothing. A required file that cannot be read is reported; an optional one
+// only when it exists and still cannot be read.
+std::optional<Bytes> readFile(int folder, const char* name, const std::string& path, Need need) {
+    const int fd = ::openat(folder, name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        if (need == Need::Required || errno != ENOENT) reportSystemFailure("open", path);
+        return std::nullopt;
+    }
+    ++g_filesRead;
+    Bytes bytes;
+    std::uint8_t chunk[4096];
+    for (;;) {
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            reportSystemFailure("read", path);
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (bytes.size() + static_cast<std::size_t>(n) > kLargestAttribute) {
+            reportFailure("read", path, "larger than any USB attribute");
+            ::close(fd);
+            return std::nullopt;
+        }
+        bytes.insert(bytes.end(), chunk, chunk + n);
+        // A read that does not fill the buffer met the end: sysfs hands out
+        // an attribute whole, as far as the buffer goes. This spares one
+        // call per file, a good part of a scan's time.
+        if (static_cast<std::size_t>(n) < sizeof chunk) break;
+    }
+    ::close(fd);
+    return bytes;
+}
+
+// The names in an open directory stream, which this closes.
+std::set<std::string> namesIn(DIR* stream) {
+    std::set<std::string> names;
+    while (const dirent* entry = ::readdir(stream)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.insert(name);
+    }
+    ::closedir(stream);
+    return names;
+}
+
+// A folder of sysfs, held open: its files are opened relative to it, which
+// spares the kernel the walk along the whole path for each of them (a scan
+// opens well over a thousand).
+class Folder {
+public:
+    explicit Folder(std::string path) : path_(std::move(path)) {
+        fd_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0) reportSystemFailure("open", path_);
+    }
+    ~Folder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Folder(Folder&& other) noexcept : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)) {}
+    Folder& operator=(Folder&& other) noexcept {
+        std::swap(path_, other.path_);
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    bool isOpen() const { return fd_ >= 0; }
+    const std::string& path() const { return path_; }
+
+    // `name` may lead into a subfolder ("1-1:1.0/interface").
+    std::optional<std::string> text(const std::string& name, Need need = Need::Required) const {
+        auto bytes = readFile(fd_, name.c_str(), path_ + "/" + name, need);
+        if (!bytes) return std::nullopt;
+        return std::string(bytes->begin(), bytes->end());
+    }
+    std::optional<Bytes> bytes(const std::string& name) const {
+        return readFile(fd_, name.c_str(), path_ + "/" + name, Need::Required);
+    }
+    std::optional<std::uint32_t> decimal(const std::string& name, std::uint32_t largest) const {
+        const auto text = this->text(name);
+        if (!text) return std::nullopt;
+        const auto value = usbbus::parseDecimal(*text, largest);
+        if (!value) reportFailure("read", path_ + "/" + name, "not a number in range");
+        return value;
+    }
+    // Its names; nothing when it cannot be listed.
+    std::optional<std::set<std::string>> names() const {
+        const int copy = ::dup(fd_);
+        DIR* stream = copy >= 0 ? ::fdopendir(copy) : nullptr;
+        if (stream == nullptr) {
+            reportSystemFailure("list", path_);
+            if (copy >= 0) ::close(copy);
+            return std::nullopt;
+        }
+        return namesIn(stream);
+    }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+};
+
+// The names in the folder at `path`; nothing when it cannot be listed
+// (`missing` receives whether it does not exist).
+std::optional<std::set<std::string>> listFolder(const std::string& path, bool& missing) {
+    DIR* stream = ::opendir(path.c_str());
+    if (stream == nullptr) {
+        missing = errno == ENOENT;
+        if (!missing) reportSystemFailure("list", path);
+        return std::nullopt;
+    }
+    return namesIn(stream);
+}
+
+std::u16string widen(std::string_view text) { return {text.begin(), text.end()}; }
+
+// A USB device folder: the root hub "usb<bus>" or a device "<bus>-<ports>".
+struct DeviceFolder {
+    Folder folder;
+    std::string name;
+    std::uint32_t bus = 0;
+    bool root = false;
+
+    const std::string& path() const { return folder.path(); }
+    // Its interface `number` in configuration `configuration`, relative to it.
+    std::string interface(std::uint32_t configuration, std::uint32_t number) const {
+        const std::string base = root ? std::to_string(bus) + "-0" : name;
+        return base + ":" + std::to_string(configuration) + "." + std::to_string(number);
+    }
+    // The folder of its port `port`, relative to it.
+    std::string portFolder(std::uint32_t configuration, int port) const {
+        return interface(configuration, 0) + "/" + name + "-port" + std::to_string(port);
+    }
+    std::string child(int port) const {
+        return (root ? std::to_string(bus) + "-" : name + ".") + std::to_string(port);
+    }
+};
+
+class Reader {
+public:
+    explicit Reader(SysfsUsbBus& result) : result_(result) {}
+
+    // The ports of one hub device, appended to `hub` from port number
+    // `offset` + 1 on, and their folders to `origin`.
+    void readPorts(const DeviceFolder& hubFolder, std::uint32_t configuration, std::uint32_t portCount, int offset,
+                   usbbus::Hub& hub, SysfsHubOrigin& origin, int depth) {
+        const auto children = hubFolder.folder.names();
+        std::optional<UsbfsHub> usbfs;
+        for (std::uint32_t port = 1; port <= portCount; ++port) {
+            const std::string portFolder = hubFolder.portFolder(configuration, static_cast<int>(port));
+            origin.ports.push_back(hubFolder.path() + "/" + portFolder);
+            const int number = offset + static_cast<int>(port);
+            const std::string childName = hubFolder.child(static_cast<int>(port));
+            if (children && children->contains(childName)) {
+                const DeviceFolder child{Folder(hubFolder.path() + "/" + childName), childName, hubFolder.bus, false};
+                if (!child.folder.isOpen()) continue;
+                if (auto device = readDevice(child, depth)) hub.devices[number] = std::move(*device);
+                continue;
+            }
+            if (const auto status = statusWithoutDevice(hubFolder, portFolder, static_cast<int>(port), usbfs)) {
+                usbbus::Device failed;
+                failed.connectionStatus = *status;
+                failed.speed = usb::UsbLowSpeed;  // not known
+                hub.devices[number] = std::move(failed);
+            }
+        }
+    }
+
+private:
+    std::optional<usbbus::Device> readDevice(const DeviceFolder& device, int depth) {
+        const Folder& folder = device.folder;
+        const auto raw = folder.bytes("descriptors");
+        if (!raw) return std::nullopt;
+        auto descriptors = usbbus::parseDescriptors(*raw);
+        if (!descriptors) {
+            reportFailure("read", folder.path() + "/descriptors", "shorter than a device descriptor");
+            return std::nullopt;
+        }
+        const auto speedText = folder.text("speed");
+        const auto address = folder.decimal("devnum", 0xFFFF);
+        const auto configuration = folder.decimal("bConfigurationValue", 0xFF);
+        if (!speedText || !address || !configuration) return std::nullopt;
+        // An unknown speed is reported as full speed, as the older connection
+        // query reports every speed but low.
+        const std::uint8_t speed = usbbus::parseSpeed(*speedText).value_or(usb::UsbFullSpeed);
+
+        const auto sources = usbbus::stringSources(*descriptors, static_cast<std::uint8_t>(*configuration));
+        usbbus::Device model = usbbus::deviceFromKernel(std::move(*descriptors), speed,
+                                                        static_cast<std::uint16_t>(*address),
+                                                        static_cast<std::uint8_t>(*configuration));
+        for (const usbbus::StringSource& source : sources) {
+            if (const auto text = folder.text(stringFile(device, source, *configuration))) {
+                usbbus::addString(model, source.index, *text);
+            }
+        }
+        if (model.isHub && *configuration != 0 && depth < kDeepestHub) {
+            model.hub = readHub(device, *configuration, speed, depth + 1);
+        }
+        return model;
+    }
+
+    // A configured hub device's hub; none when it shows no ports.
+    std::unique_ptr<usbbus::Hub> readHub(const DeviceFolder& device, std::uint32_t configuration,
+                                         std::uint8_t speed, int depth) {
+        const auto ports = device.folder.decimal("maxchild", 255);
+        if (!ports || *ports == 0) return nullptr;
+        auto hub = std::make_unique<usbbus::Hub>();
+        hub->name = u"USB#" + widen(device.name);
+        hub->portCount = static_cast<std::uint8_t>(*ports);
+        hub->superSpeed = speed == usb::UsbSuperSpeed;
+        SysfsHubOrigin& origin = result_.origins[hub.get()];
+        origin.devices.push_back(device.path());
+        readPorts(device, configuration, *ports, 0, *hub, origin, depth);
+        return hub;
+    }
+
+    static std::string stringFile(const DeviceFolder& device, const usbbus::StringSource& source,
+                                  std::uint32_t configuration) {
+        switch (source.attribute) {
+            case usbbus::StringAttribute::Manufacturer: return "manufacturer";
+            case usbbus::StringAttribute::Product: return "product";
+            case usbbus::StringAttribute::Serial: return "serial";
+            case usbbus::StringAttribute::Configuration: return "configuration";
+            case usbbus::StringAttribute::Interface: break;
+        }
+        return device.interface(configuration, source.interfaceNumber) + "/interface";
+    }
+
+    // The status of a port without a device folder: from the port's `state`
+    // where the kernel has it, else from the hub's port status where usbfs
+    // lets us ask, else nothing there.
+    static std::optional<std::uint32_t> statusWithoutDevice(const DeviceFolder& hub, const std::string& portFolder,
+                                                            int port, std::optional<UsbfsHub>& usbfs) {
+        if (const auto state = hub.folder.text(portFolder + "/state", Need::Optional)) {
+            const auto attached = usbbus::portStateAttached(*state);
+            if (!attached) reportFailure("read", hub.path() + "/" + portFolder + "/state", "a state not known");
+            if (attached.value_or(false)) return usbbus::kDeviceFailedEnumeration;
+            return std::nullopt;
+        }
+        if (!usbfs) {
+            const auto address = hub.folder.decimal("devnum", 0xFFFF);
+            if (!address) return std::nullopt;
+            char node[32];
+            std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", hub.bus, *address);
+            usbfs.emplace(node);
+        }
+        const auto status = usbfs->portStatus(port);
+        if (!status) return std::nullopt;
+        const std::uint32_t seen = usbbus::statusOfPortWithoutDevice(*status);
+        if (seen == usbbus::kNoDeviceConnected) return std::nullopt;
+        return seen;
+    }
+
+    SysfsUsbBus& result_;
+};
+
+struct RootHub {
+    DeviceFolder device;
+    std::uint32_t ports = 0;
+    std::uint8_t speed = 0;
+};
+
+std::u16string folderName(std::string_view path) {
+    std::u16string name = widen(path);
+    std::replace(name.begin(), name.end(), u'/', u'#');
+    return name;
+}
+
+std::uint32_t lowestBus(const std::vector<RootHub>& roots) {
+    std::uint32_t lowest = roots.front().device.bus;
+    for (const RootHub& root : roots) lowest = std::min(lowest, root.device.bus);
+    return lowest;
+}
+
+}  // namespace
+
+SysfsUsbBus readSysfsUsbBus(const std::string& sysfs) {
+    SysfsUsbBus result;
+    result.bus = std::make_shared<usbbus::Bus>();
+    const std::string devices = sysfs + "/bus/usb/devices";
+    bool missing = false;
+    const auto names = listFolder(devices, missing);
+    if (!names) {
+        // No USB at all is an empty bus; a list we may not read is not.
+        result.bus->interfaceListAvailable = missing;
+        return result;
+    }
+
+    // Root hubs by controller, the controller being the folder above them.
+    std::map<std::string, std::vector<RootHub>> byController;
+    for (const std::string& name : *names) {
+        if (!name.starts_with("usb")) continue;
+        const auto bus = usbbus::parseDecimal(std::string_view(name).substr(3), 0xFFFF);
+        if (!bus || *bus == 0) continue;
+        const std::string link = devices + "/" + name;
+        std::error_code error;
+        const std::filesystem::path target = std::filesystem::read_symlink(link, error);
+        if (error) {
+            reportFailure("read link", link, error.message());
+            continue;
+        }
+        const std::string path = (std::filesystem::path(devices) / target).lexically_normal().string();
+        RootHub root{{Folder(path), name, *bus, true}};
+        if (!root.device.folder.isOpen()) continue;
+        const auto ports = root.device.folder.decimal("maxchild", 255);
+        const auto speed = root.device.folder.text("speed");
+        if (!ports || !speed) continue;
+        root.ports = *ports;
+        root.speed = usbbus::parseSpeed(*speed).value_or(usb::UsbFullSpeed);
+        byController[std::filesystem::path(path).parent_path().string()].push_back(std::move(root));
+    }
+
+    // Controllers by their lowest bus; within one, USB 2 before SuperSpeed.
+    std::vector<std::pair<std::string, std::vector<RootHub>>> controllers;
+    for (auto& [path, roots] : byController) {
+        std::ranges::sort(roots, [](const RootHub& a, const RootHub& b) {
+            return std::tie(a.speed, a.device.bus) < std::tie(b.speed, b.device.bus);
+        });
+        controllers.emplace_back(path, std::move(roots));
+    }
+    std::ranges::sort(controllers, [](const auto& a, const auto& b) { return lowestBus(a.second) < lowestBus(b.second); });
+
+    Reader reader(result);
+    const std::string devicesRoot = sysfs + "/devices/";
+    for (const auto& [path, roots] : controllers) {
+        const std::u16string place = folderName(path.starts_with(devicesRoot) ? path.substr(devicesRoot.size()) : path);
+        usbbus::Controller& controller = result.bus->controllers.emplace_back();
+        controller.interfacePath = u"\\\\?\\usb#" + place + u"#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}";
+        controller.driverKey = u"{36fc9e60-c465-11cf-8056-444553540000}\\" + place;
+        controller.rootHub = std::make_unique<usbbus::Hub>();
+        usbbus::Hub& hub = *controller.rootHub;
+        hub.name = u"USB#ROOT_HUB#" + widen(roots.front().device.name);
+        SysfsHubOrigin& origin = result.origins[&hub];
+        int offset = 0;
+        for (const RootHub& root : roots) {
+            origin.devices.push_back(root.device.path());
+            reader.readPorts(root.device, 1, root.ports, offset, hub, origin, 0);
+            offset += static_cast<int>(root.ports);
+        }
+        hub.portCount = static_cast<std::uint8_t>(std::min(offset, 255));
+    }
+    return result;
+}
+
+std::uint64_t sysfsFilesRead() { return g_filesRead.load(); }
+
+}  // namespace vostrel::platform

@@ -1,0 +1,36 @@
+// A bench as a umockdev test bed: the text `umockdev-record` writes for a
+// machine whose kernel shows that bench (P:, N:, E:, A: and H: lines, one
+// block per device), so that the library's Linux stack can scan the bench
+// under umockdev as it would the real machine.
+//
+// What the kernel shows differs from what the simulated stack answers where
+// a real kernel cannot know more:
+// - a device that failed (failStatus 2, 3) has no device folder; its port's
+//   `state` is "default" (something attached, not enumerated), so the scan
+//   sees DeviceFailedEnumeration without identifiers;
+// - an over-current (failStatus 4) leaves the port empty ("not-attached");
+// - a device short of power (failStatus 5) is enumerated but not configured;
+// - strings are those the kernel reads: in the device's first language only,
+//   none when the device refuses its language list;
+// - controllers the scan never reaches (neither numbered nor listed, or the
+//   interface list unavailable) are left out; the rest get bus numbers in the
+//   scan's order, the USB 2 root hub before the SuperSpeed one.
+// The port folders' `state`, which umockdev-record leaves out (a port folder
+// is a device without a subsystem), is written as attributes of the hub
+// interface, as on a kernel from 6.5 on; without port states the bed shows
+// an older kernel.
+#pragma once
+
+#include <string>
+
+#include "core/bus_view.h"
+
+namespace vostrel::sim {
+
+struct BedOptions {
+    bool portStates = true;
+};
+
+std::string umockdevBed(const BusView& view, const BedOptions& options = {});
+
+}  // namespace vostrel::sim

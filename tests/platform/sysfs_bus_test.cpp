@@ -1,0 +1,311 @@
+// The host's own USB stack on Linux, scanning umockdev test beds made from
+// simulator benches: the same bench through the simulated stack and through
+// sysfs gives the same block, hot plugging shows at the next scan, and
+// failures of the operating system are reported only when asked for.
+#include <gtest/gtest.h>
+#include <linux/usbdevice_fs.h>
+#include <sys/ioctl.h>
+#include <stdlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <vostrel/hub_api.h>
+
+#include "core/bench_file.h"
+#include "core/bus_view.h"
+#include "core/description.h"
+#include "core/umockdev_bed.h"
+#include "loaded_library.h"
+#include "mock_bus.h"
+#include "platform/sysfs_usb.h"
+#include "platform/usb_stack.h"
+#include "platform/usbfs.h"
+
+namespace vostrel::test {
+namespace {
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::unique_ptr<DeviceInfoBlock> scanWith(platform::UsbStack& stack) {
+    platform::useUsbStack(&stack);
+    auto block = std::make_unique<DeviceInfoBlock>();
+    Hub_GetDeviceInfo(block.get());
+    platform::useUsbStack(nullptr);
+    return block;
+}
+
+std::string bedOf(const std::string& bench, sim::BedOptions options = {}) {
+    const auto built = std::make_shared<const sim::Bench>(sim::buildBench(sim::parseDocument(bench, "bench"), "bench"));
+    return sim::umockdevBed(sim::BusView(built, sim::wallClockMs()), options);
+}
+
+// What the kernel shows of a port for which the simulated stack reports
+// `port`: a device that failed (2, 3) is seen to fail its enumeration, with
+// nothing known of it; an over-current (4) leaves the port empty; a device
+// short of power (5) is enumerated but not configured.
+PortInfoRecord kernelSees(const PortInfoRecord& port) {
+    PortInfoRecord seen = port;
+    if (port.connectionStatus == 2 || port.connectionStatus == 3 || port.connectionStatus == 4) {
+        seen = PortInfoRecord{};
+        seen.hubIndex = port.hubIndex;
+        seen.portIndex = port.portIndex;
+        seen.connectionStatus = port.connectionStatus == 4 ? 0 : 2;
+    } else if (port.connectionStatus == 5) {
+        seen.connectionStatus = 1;
+    }
+    return seen;
+}
+
+// The fields of two records that differ, by name.
+std::string differences(const PortInfoRecord& want, const PortInfoRecord& got) {
+    std::string fields;
+    const auto check = [&](const char* name, bool same) {
+        if (!same) fields += std::string(fields.empty() ? "" : ", ") + name;
+    };
+    check("class", want.deviceClass == got.deviceClass && want.deviceSubClass == got.deviceSubClass);
+    check("indexes", want.hubIndex == got.hubIndex && want.portIndex == got.portIndex);
+    check("ids", want.vendorId == got.vendorId && want.productId == got.productId);
+    check("release", want.deviceRelease == got.deviceRelease);
+    check("configuration", want.configurationValue == got.configurationValue);
+    check("speed", want.speed == got.speed);
+    check("product", std::memcmp(want.product, got.product, sizeof want.product) == 0);
+    check("manufacturer", std::memcmp(want.manufacturer, got.manufacturer, sizeof want.manufacturer) == 0);
+    check("status", want.connectionStatus == got.connectionStatus);
+    check("reserved", std::memcmp(&want, &got, sizeof want) == 0 || !fields.empty());
+    return fields;
+}
+
+class SysfsBus : public LoadedLibrary {
+protected:
+    void TearDown() override {
+        ::unsetenv("VOSTREL_SIM_BENCH");
+        ::unsetenv("VOSTREL_DEBUG");
+        LoadedLibrary::TearDown();
+    }
+
+    // Scans `bench` through the simulated stack, then its bed through sysfs,
+    // and expects what the kernel shows of every port.
+    void expectSameBlock(const std::string& label, const std::string& bench, sim::BedOptions options = {}) {
+        std::ofstream("bench.json", std::ios::trunc) << bench;
+        ::setenv("VOSTREL_SIM_BENCH", (dir_.path() / "bench.json").c_str(), 1);
+        static const auto module = platform::loadUsbStackModule(SIM_STACK_MODULE);
+        const auto simulated = scanWith(*module);
+
+        MockBus bus;
+        bus.load(bedOf(bench, options));
+        const auto host = platform::makeHostUsbStack();
+        const auto kernel = scanWith(*host);
+
+        EXPECT_EQ(kernel->hubCount, simulated->hubCount) << label;
+        EXPECT_EQ(std::memcmp(kernel->reserved1, simulated->reserved1, sizeof kernel->reserved1), 0) << label;
+        for (int i = 0; i < kMaxHubs * kPortsPerHub; ++i) {
+            EXPECT_EQ(differences(kernelSees(simulated->ports[i]), kernel->ports[i]), "")
+                << label << ": hub " << i / kPortsPerHub << " port " << i % kPortsPerHub;
+        }
+    }
+};
+
+// A family hub on an xHCI port, with a device without strings, a device with
+// Japanese strings only, an empty port, and a device that failed its
+// enumeration; a USB 2 controller with a family hub behind another maker's
+// hub, whose ports hold a device short of power (without strings) and one
+// with strings of 126 characters.
+constexpr const char* kSpecialBench = R"({"controllers": [
+  {"number": 0, "portCount": 2, "devices": [
+    {"port": 2, "kind": "family-hub", "serial": "シリアル-1", "devices": [
+      {"port": 1, "vendorId": "0x1A2B", "productId": "0x0001", "languages": []},
+      {"port": 2, "vendorId": "0x1A2B", "productId": "0x0002", "languages": ["0x0411"],
+       "manufacturer": "ルーメン研究所", "product": "HDカメラ", "serial": "番号1",
+       "interfaces": [{"class": 14, "endpoints": 2, "string": "映像"}], "configurationString": "構成"},
+      {"port": 4, "vendorId": "0x1A2B", "productId": "0x0004", "state": "failed", "failStatus": 2,
+       "manufacturer": "Never", "product": "Seen"}]}]},
+  {"interfacePath": "\\\\?\\pci#ehci", "usb3": false, "portCount": 3, "devices": [
+    {"port": 3, "kind": "hub", "vendorId": "0x05E3", "productId": "0x0608", "portCount": 7, "devices": [
+      {"port": 7, "kind": "family-hub", "serial": "BEHIND", "devices": [
+        {"port": 1, "vendorId": "0x1A2B", "productId": "0x0011", "state": "failed", "failStatus": 5},
+        {"port": 3, "vendorId": "0x1A2B", "productId": "0x0013", "speed": "low",
+         "manufacturer": "MMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMM",
+         "product": "Mouse"}]}]}]}]})";
+
+TEST_F(SysfsBus, EveryBenchScansAsTheSimulatedStackAnswersIt) {
+    for (const char* example : {"one-hub-usb2.json", "two-hubs-usb3.json", "32-hubs.json"}) {
+        expectSameBlock(example, readFile(std::string(SIM_EXAMPLES) + "/" + example));
+    }
+    expectSameBlock("special", kSpecialBench);
+    expectSameBlock("a machine without USB", R"({"controllers": []})");
+}
+
+// Without the ports' `state`, and without a usbfs node that answers, a port
+// whose device failed its enumeration shows as empty.
+TEST_F(SysfsBus, AKernelWithoutPortStatesShowsAFailedEnumerationAsAnEmptyPort) {
+    MockBus bus;
+    bus.load(bedOf(kSpecialBench, {.portStates = false}));
+    const auto host = platform::makeHostUsbStack();
+    const auto block = scanWith(*host);
+    ASSERT_EQ(block->hubCount, 2);
+    EXPECT_EQ(portRecord(*block, 0, 3).connectionStatus, 0u);
+    EXPECT_EQ(portRecord(*block, 0, 1).vendorId, 0x1A2B);
+}
+
+constexpr const char* kOneHub = R"({"controllers": [{"number": 0, "portCount": 1, "devices": [
+  {"port": 1, "kind": "family-hub", "serial": "PLUG", "devices": [
+    {"port": 2, "vendorId": "0x1A2B", "productId": "0x0002", "manufacturer": "Maker", "product": "Widget"}]}]}]})";
+
+// A hub that answers GET_STATUS for its ports through usbfs: port 3 has
+// something connected, port 4 an over-current, the others nothing.
+struct PortStatusHub {
+    UMockdevIoctlBase parent;
+};
+struct PortStatusHubClass {
+    UMockdevIoctlBaseClass parent;
+};
+G_DEFINE_TYPE(PortStatusHub, port_status_hub, UMOCKDEV_TYPE_IOCTL_BASE)
+
+gboolean answerPortStatus(UMockdevIoctlBase*, UMockdevIoctlClient* client) {
+    if (umockdev_ioctl_client_get_request(client) != USBDEVFS_CONTROL) return FALSE;
+    // The argument is the pointer to the transfer, which points to the data.
+    GError* error = nullptr;
+    UMockdevIoctlData* request =
+        umockdev_ioctl_data_resolve(umockdev_ioctl_client_get_arg(client), 0, sizeof(usbdevfs_ctrltransfer), &error);
+    usbdevfs_ctrltransfer transfer{};
+    if (request != nullptr) std::memcpy(&transfer, request->data, sizeof transfer);
+    UMockdevIoctlData* data =
+        request != nullptr && transfer.wLength >= 4
+            ? umockdev_ioctl_data_resolve(request, offsetof(usbdevfs_ctrltransfer, data), transfer.wLength, &error)
+            : nullptr;
+    g_clear_error(&error);
+    if (data == nullptr || transfer.bRequestType != 0xA3 || transfer.bRequest != 0) {
+        umockdev_ioctl_client_complete(client, -1, EPIPE);
+    } else {
+        const std::uint16_t status = transfer.wIndex == 3 ? 0x0101 : transfer.wIndex == 4 ? 0x0109 : 0x0100;
+        std::uint8_t answer[4] = {static_cast<std::uint8_t>(status & 0xFF), static_cast<std::uint8_t>(status >> 8)};
+        umockdev_ioctl_data_update(data, 0, answer, sizeof answer);
+        umockdev_ioctl_client_complete(client, sizeof answer, 0);
+    }
+    if (data != nullptr) umockdev_ioctl_data_unref(data);
+    if (request != nullptr) umockdev_ioctl_data_unref(request);
+    return TRUE;
+}
+
+void port_status_hub_class_init(PortStatusHubClass* type) {
+    UMOCKDEV_IOCTL_BASE_CLASS(type)->handle_ioctl = answerPortStatus;
+}
+void port_status_hub_init(PortStatusHub*) {}
+
+// A kernel before 6.5, and a process that may open the hub's usbfs node: the
+// hub's own port status tells a failed enumeration and an over-current.
+TEST_F(SysfsBus, WithoutPortStatesTheHubsPortStatusShowsWhatFailedThere) {
+    MockBus bus;
+    bus.load(bedOf(kOneHub, {.portStates = false}));
+    auto* hub = static_cast<UMockdevIoctlBase*>(g_object_new(port_status_hub_get_type(), nullptr));
+    bus.answerIoctls("/dev/bus/usb/001/002", hub);
+    const std::uint64_t transfers = platform::usbfsTransfersSent();
+    const auto host = platform::makeHostUsbStack();
+    const auto block = scanWith(*host);
+    g_object_unref(hub);
+
+    ASSERT_EQ(block->hubCount, 1);
+    const std::uint32_t statuses[] = {0, 1, 2, 4};
+    for (int port = 0; port < kPortsPerHub; ++port) {
+        EXPECT_EQ(portRecord(*block, 0, port).connectionStatus, statuses[port]) << port;
+    }
+    EXPECT_EQ(portRecord(*block, 0, 2).vendorId, 0);
+    // One for each port without a device, on both sides of the hub.
+    EXPECT_EQ(platform::usbfsTransfersSent() - transfers, 3u + 4u);
+}
+
+TEST_F(SysfsBus, ReadingNamesEveryHubAndPortFolderAndReadsOnlyWhatTheAnswersNeed) {
+    MockBus bus;
+    bus.load(bedOf(kOneHub));
+    const std::uint64_t filesBefore = platform::sysfsFilesRead();
+    const std::uint64_t transfersBefore = platform::usbfsTransfersSent();
+    const platform::SysfsUsbBus read = platform::readSysfsUsbBus();
+    // Root hubs: maxchild and speed each; the hub on the USB 2 side and on
+    // the SuperSpeed side: descriptors, speed, devnum, bConfigurationValue,
+    // three strings and maxchild each; the high-speed widget: four and two
+    // strings; every port without a device: its state (three ports of the
+    // USB 2 side, all four of the SuperSpeed side).
+    EXPECT_EQ(platform::sysfsFilesRead() - filesBefore, 2 * 2 + 2 * 8 + 6 + 7);
+    EXPECT_EQ(platform::usbfsTransfersSent() - transfersBefore, 0u);
+
+    ASSERT_EQ(read.bus->controllers.size(), 1u);
+    const usbbus::Hub& root = *read.bus->controllers.front().rootHub;
+    ASSERT_EQ(root.portCount, 2);  // the USB 2 root port, then the SuperSpeed one
+    const platform::SysfsHubOrigin& rootOrigin = read.origins.at(&root);
+    const std::string pci = "/sys/devices/pci0000:00/0000:00:10.0";
+    EXPECT_EQ(rootOrigin.devices, (std::vector<std::string>{pci + "/usb1", pci + "/usb2"}));
+    EXPECT_EQ(rootOrigin.ports,
+              (std::vector<std::string>{pci + "/usb1/1-0:1.0/usb1-port1", pci + "/usb2/2-0:1.0/usb2-port1"}));
+    const usbbus::Hub& usb2Side = *root.device(1)->hub;
+    const usbbus::Hub& superSpeedSide = *root.device(2)->hub;
+    EXPECT_EQ(usb2Side.name, u"USB#1-1");
+    EXPECT_TRUE(superSpeedSide.superSpeed);
+    EXPECT_EQ(root.device(2)->descriptor.idProduct, 0x5744);
+    EXPECT_EQ(read.origins.at(&usb2Side).ports[1], pci + "/usb1/1-1/1-1:1.0/1-1-port2");
+    EXPECT_EQ(read.origins.at(&superSpeedSide).devices.front(), pci + "/usb2/2-1");
+}
+
+TEST_F(SysfsBus, APluggedOrUnpluggedDeviceShowsAtTheNextScan) {
+    MockBus bus;
+    const std::string bed = bedOf(kOneHub);
+    bus.load(bed);
+    const auto host = platform::makeHostUsbStack();
+    EXPECT_EQ(std::u16string(portRecord(*scanWith(*host), 0, 1).product), u"Widget");
+
+    // Unplugged: its interface goes, then the device, each announced first.
+    const std::string hub = "/sys/devices/pci0000:00/0000:00:10.0/usb1/1-1";
+    for (const std::string& gone : {hub + "/1-1.2/1-1.2:1.0", hub + "/1-1.2"}) {
+        bus.uevent(gone, "remove");
+        bus.remove(gone);
+    }
+    bus.setAttribute(hub + "/1-1:1.0", "1-1-port2/state", "not-attached\n");
+    EXPECT_EQ(portRecord(*scanWith(*host), 0, 1).connectionStatus, 0u);
+
+    // The widget's own blocks of the bed, added again.
+    const std::size_t start = bed.find("P: " + hub.substr(4) + "/1-1.2\n");
+    ASSERT_NE(start, std::string::npos);
+    bus.load(bed.substr(start, bed.find("\n\nP: /devices/pci0000:00/0000:00:10.0/usb2", start) + 2 - start));
+    bus.setAttribute(hub + "/1-1:1.0", "1-1-port2/state", "configured\n");
+    bus.uevent(hub + "/1-1.2", "add");
+    const auto block = scanWith(*host);
+    EXPECT_EQ(portRecord(*block, 0, 1).connectionStatus, 1u);
+    EXPECT_EQ(std::u16string(portRecord(*block, 0, 1).manufacturer), u"Maker");
+}
+
+TEST_F(SysfsBus, AnUnreadableAttributeIsReportedOnlyWithVostrelDebug) {
+    MockBus bus;
+    bus.load(bedOf(kOneHub));
+    // A folder where the widget's descriptors should be: it opens, but
+    // cannot be read.
+    const std::string descriptors = bus.root() + "/sys/devices/pci0000:00/0000:00:10.0/usb1/1-1/1-1.2/descriptors";
+    std::filesystem::remove(descriptors);
+    std::filesystem::create_directory(descriptors);
+    const auto host = platform::makeHostUsbStack();
+
+    for (const bool debug : {false, true}) {
+        if (debug) ::setenv("VOSTREL_DEBUG", "1", 1);
+        ::testing::internal::CaptureStderr();
+        const auto block = scanWith(*host);
+        const std::string written = ::testing::internal::GetCapturedStderr();
+        EXPECT_EQ(portRecord(*block, 0, 1).connectionStatus, 0u);
+        EXPECT_EQ(portRecord(*block, 0, 0).connectionStatus, 0u);
+        if (debug) {
+            EXPECT_EQ(written, "vostrel: read /sys/devices/pci0000:00/0000:00:10.0/usb1/1-1/1-1.2/descriptors: "
+                               "Is a directory (errno 21)\n");
+        } else {
+            EXPECT_EQ(written, "");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace vostrel::test
