@@ -32,7 +32,13 @@ std::string firstText(const Device& device, const std::optional<LocalizedText>& 
     }
     if (value == nullptr && text->anyLanguage) value = &*text->anyLanguage;
     if (value == nullptr && !text->byLanguage.empty()) value = &text->byLanguage.front().second;
-    return value == nullptr ? "" : "\"" + utf16ToUtf8(*value) + "\"";
+    if (value == nullptr) return "";
+    // Appended piece by piece: GCC 12 takes `"\"" + text` for an overlapping
+    // copy (-Wrestrict) in release builds.
+    std::string quoted = "\"";
+    quoted += utf16ToUtf8(*value);
+    quoted += '"';
+    return quoted;
 }
 
 std::string statusText(std::uint32_t status) {
