@@ -324,7 +324,7 @@ TEST_F(CommandLine, SaysWhyThePortCouldNotBeSwitched) {
     };
     for (const VendorFailure& failure : kFailures) {
         const Outcome run = vostrel("port 0 2 off", std::string("env LD_LIBRARY_PATH=") + failure.libraryPath + ":" +
-                                                    LIBRARY_FOLDER + " VOSTREL_TEST_PT2_ERROR=" +
+                                                    LIBRARY_FOLDER ":" SIM_PT2LIB_FOLDER " VOSTREL_TEST_PT2_ERROR=" +
                                                     std::to_string(failure.error) + " ");
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(run.err, failure.message);
