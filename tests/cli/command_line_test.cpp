@@ -332,6 +332,37 @@ TEST_F(CommandLine, SaysWhyThePortCouldNotBeSwitched) {
     }
 }
 
+// Which vendor library was loaded, found by the ordinary search: the
+// simulator's stand-in where its folder comes first, the native library
+// where that folder does; a library that cannot be bound is named.
+TEST_F(CommandLine, VersionNamesTheLibrariesItLoadedAndTheVendorLibrarysOwnText) {
+    const std::string head = "vostrel " VOSTREL_VERSION "\nhub library: " + fs::canonical(HUB_LIBRARY).string() + "\n";
+    const struct {
+        std::string libraryPath;
+        int exitCode;
+        std::string out, err;
+    } cases[] = {
+        {LIBRARY_FOLDER ":" SIM_PT2LIB_FOLDER, 0,
+         head + "vendor library: " + fs::canonical(SIM_PT2LIB).string() + "\n  Vostrel simulator pt2lib stand-in 1.0\n",
+         ""},
+#if defined(NATIVE_PT2LIB)
+        {LIBRARY_FOLDER ":" NATIVE_PT2LIB_FOLDER, 0,
+         head + "vendor library: " + fs::canonical(NATIVE_PT2LIB).string() +
+             "\n  Vostrel native pt2lib " VOSTREL_VERSION " for Linux: port power through the kernel's port disable "
+             "attributes (sysfs, Linux 6.0 and later), else hub port power requests through usbfs\n",
+         ""},
+#endif
+        {LIBRARY_FOLDER ":" INCOMPLETE_PT2LIB_FOLDER, 1, head,
+         "vostrel: the vendor library libpt2lib.so could not be loaded (Hub_InitPt2lib returned 0)\n"},
+    };
+    for (const auto& [libraryPath, exitCode, out, err] : cases) {
+        const Outcome run = vostrel("version " + state_, "env LD_LIBRARY_PATH=" + libraryPath + " ");
+        EXPECT_EQ(run.exitCode, exitCode) << libraryPath;
+        EXPECT_EQ(run.out, out) << libraryPath;
+        EXPECT_EQ(run.err, err) << libraryPath;
+    }
+}
+
 TEST_F(CommandLine, FindsTheHubLibraryByItsRunPathAndTakesAllOfItOrNothing) {
     const fs::path alone = dir_.path() / "alone", beside = dir_.path() / "beside", impostor = dir_.path() / "impostor";
     for (const fs::path& folder : {alone, beside, impostor}) fs::create_directory(folder);
