@@ -33,11 +33,11 @@ std::string hubListText(const std::vector<NativeHub>& hubs) {
         for (char& c : serial) {
             if (static_cast<unsigned char>(c) < 0x20 || c == '"' || c == 0x7F) c = '?';
         }
-        text += std::to_string(index) + " \"" + serial + "\"";
+        text.append(std::to_string(index)).append(" \"").append(serial).append("\"");
         for (const HubSide& side : hubs[index].sides) {
-            text += " " + side.device.substr(side.device.rfind('/') + 1);
+            text.append(" ").append(side.device, side.device.rfind('/') + 1);
         }
-        text += "\n";
+        text.append("\n");
     }
     return text;
 }
