@@ -97,7 +97,7 @@ using HubNumbering = NativeOnBed;
 // What keeps the orders equal: the hub library's scan, the native library
 // (its list and its opening) and the simulator name hub k alike, by serial,
 // on every bench the tests scan.
-TEST_F(HubNumbering, TheScanTheNativeLibraryAndTheSimulatorNumberHubsAlike) {
+TEST(HubNumberingOnEveryBed, TheScanTheNativeLibraryAndTheSimulatorNumberHubsAlike) {
     const struct {
         const char* label;
         std::string bench;
