@@ -9,7 +9,8 @@ build=$(realpath "${1:-build}")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cp simulator/examples/32-hubs.json "$work/bench.json"
-export VOSTREL_SIM_BENCH="$work/bench.json" VOSTREL_USBSTACK="$build/bin/libvostrel_simstack.so"
+export VOSTREL_SIM_BENCH="$work/bench.json" VOSTREL_USBSTACK="$build/bin/simulator/libvostrel_simstack.so"
+export LD_LIBRARY_PATH="$build/bin/simulator${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
 cd "$work"
 hyperfine --warmup 10 --runs 200 --export-json "$work/result.json" "'$build/bin/vostrel' list --json"
 jq -r '.results[0] | "median \(.median * 1000 | . * 100 | round / 100) ms, mean \(.mean * 1000 | . * 100 | round / 100) ms"' "$work/result.json"

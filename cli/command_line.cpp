@@ -76,6 +76,11 @@ public:
                                     "Run auto recovery in the foreground until SIGTERM or SIGINT, printing each "
                                     "new event line");
         monitor.final_callback([this] { run_ = [this] { return monitorCommand(stateFolder_); }; });
+
+        CLI::App& version = command(app_, "version",
+                                    "Print the hub library and the vendor library this program loads, and the "
+                                    "vendor library's own version text");
+        version.final_callback([this] { run_ = [this] { return versionCommand(stateFolder_); }; });
     }
 
     int run(int argc, char** argv) {

@@ -40,4 +40,8 @@ int logCommand(const std::string& stateFolder, Output output, bool follow);
 // Runs auto recovery until SIGTERM or SIGINT.
 int monitorCommand(const std::string& stateFolder);
 
+// Which hub library and which vendor library this program loads, and what
+// the vendor library says it is.
+int versionCommand(const std::string& stateFolder);
+
 }  // namespace vostrel::cli

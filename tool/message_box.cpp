@@ -4,16 +4,34 @@
 
 namespace talvern {
 
+namespace {
+
+// Details are lines such as folder names or commands, shown whole rather
+// than wrapped at any blank.
+void keepDetailLinesWhole(QMessageBox& box) {
+    if (auto* detailsLabel = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        detailsLabel->setWordWrap(false);
+    }
+}
+
+}  // namespace
+
 QMessageBox::StandardButton warningBox(QWidget* owner, const QString& caption, const QString& text,
                                        QMessageBox::StandardButtons buttons, const QString& details) {
     QMessageBox box(QMessageBox::Warning, caption, text, buttons, owner);
     box.setInformativeText(details);
-    // Details are lines such as folder names, shown whole rather than wrapped at any blank.
-    if (auto* detailsLabel = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
-        detailsLabel->setWordWrap(false);
-    }
+    keepDetailLinesWhole(box);
     box.setWindowModality(Qt::WindowModal);
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+void informationBox(QWidget* owner, const QString& caption, const QString& text, const QString& details) {
+    auto* box = new QMessageBox(QMessageBox::Information, caption, text, QMessageBox::Ok, owner);
+    box->setInformativeText(details);
+    keepDetailLinesWhole(*box);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
 }
 
 }  // namespace talvern

@@ -11,4 +11,8 @@ namespace talvern {
 QMessageBox::StandardButton warningBox(QWidget* owner, const QString& caption, const QString& text,
                                        QMessageBox::StandardButtons buttons, const QString& details = {});
 
+// Shows an information over `owner` without waiting for it: the window
+// stays usable, and the box goes when it is closed.
+void informationBox(QWidget* owner, const QString& caption, const QString& text, const QString& details = {});
+
 }  // namespace talvern

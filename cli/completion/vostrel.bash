@@ -41,7 +41,7 @@ _vostrel() {
     local options="--help --state-dir"
     case $command in
         "")
-            COMPREPLY=($(compgen -W "list port watch times recovery log monitor --help --version" -- "$cur"))
+            COMPREPLY=($(compgen -W "list port watch times recovery log monitor version --help --version" -- "$cur"))
             return
             ;;
         list) options+=" --json" ;;
@@ -70,7 +70,7 @@ _vostrel() {
             fi
             ;;
         log) options+=" --json --follow" ;;
-        monitor) ;;
+        monitor | version) ;;
         *) return ;;
     esac
     if [[ $cur == -* ]]; then

@@ -20,4 +20,8 @@ void* findSymbol(void* library, const char* name);
 
 void unloadLibrary(void* library);
 
+// The file of the loaded library that holds `address` (a function of it),
+// links resolved; empty when it cannot be told.
+std::string fileHolding(const void* address);
+
 }  // namespace vostrel::cli::platform

@@ -1,6 +1,9 @@
 #include "platform/dynamic_library.h"
 
 #include <dlfcn.h>
+#include <stdlib.h>
+
+#include <cstdlib>
 
 namespace vostrel::cli::platform {
 
@@ -20,5 +23,15 @@ void* loadedLibrary(const char* name) { return ::dlopen(name, RTLD_NOW | RTLD_NO
 void* findSymbol(void* library, const char* name) { return ::dlsym(library, name); }
 
 void unloadLibrary(void* library) { ::dlclose(library); }
+
+std::string fileHolding(const void* address) {
+    Dl_info info{};
+    if (::dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
+    char* resolved = ::realpath(info.dli_fname, nullptr);
+    if (resolved == nullptr) return info.dli_fname;
+    std::string file(resolved);
+    std::free(resolved);
+    return file;
+}
 
 }  // namespace vostrel::cli::platform

@@ -35,7 +35,10 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <system_error>
 #include <vector>
 
 #include "usbbus/bus_model.h"
@@ -50,6 +53,7 @@ struct SysfsHubOrigin {
     // The port folder of port n at [n - 1], e.g. ".../1-1/1-1:1.0/1-1-port2",
     // also where the kernel has none (see `state` above).
     std::vector<std::string> ports;
+    std::uint32_t bus = 0;  // the bus number of the (first) hub device
 };
 
 struct SysfsUsbBus {
@@ -61,6 +65,17 @@ struct SysfsUsbBus {
 // A machine without USB gives a bus without controllers; a device list that
 // cannot be read gives a bus whose interface list is unavailable.
 SysfsUsbBus readSysfsUsbBus(const std::string& sysfs = "/sys");
+
+// One attribute file of a device or port folder that a reading named, read
+// whole or written, for callers that act on what they found (a port's
+// `disable`). Errors are values of the generic category (std::errc). Every
+// failure is reported through diagnostics.h, but a missing file when the
+// caller expects that some kernels lack it.
+enum class IfMissing { Report, Expected };
+std::optional<std::string> readSysfsAttribute(const std::string& path, std::error_code& error,
+                                              IfMissing ifMissing = IfMissing::Report);
+std::error_code writeSysfsAttribute(const std::string& path, std::string_view value,
+                                    IfMissing ifMissing = IfMissing::Report);
 
 // Attribute files read by all readings of this process so far (control
 // transfers: usbfs.h).

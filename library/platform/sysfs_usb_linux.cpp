@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <optional>
-#include <cstdio>
 #include <set>
 #include <tuple>
 #include <utility>
@@ -34,14 +33,18 @@ constexpr int kDeepestHub = 7;
 enum class Need { Required, Optional };
 
 // The whole file `name` of the folder open as `folder` (shown as `path`), or
-// nothing. A required file that cannot be read is reported; an optional one
-// only when it exists and still cannot be read.
-std::optional<Bytes> readFile(int folder, const char* name, const std::string& path, Need need) {
-    const int fd = ::openat(folder, name, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (need == Need::Required || errno != ENOENT) reportSystemFailure("open", path);
+// nothing with the cause in `error`. A required file that cannot be read is
+// reported; an optional one only when it exists and still cannot be read.
+std::optional<Bytes> readFile(int folder, const char* name, const std::string& path, Need need,
+                              int* error = nullptr) {
+    const auto fail = [&](const char* operation) {
+        const int cause = errno;
+        if (need == Need::Required || cause != ENOENT) reportSystemFailure(operation, path);
+        if (error != nullptr) *error = cause;
         return std::nullopt;
-    }
+    };
+    const int fd = ::openat(folder, name, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return fail("open");
     ++g_filesRead;
     Bytes bytes;
     std::uint8_t chunk[4096];
@@ -49,12 +52,13 @@ std::optional<Bytes> readFile(int folder, const char* name, const std::string& p
         const ssize_t n = ::read(fd, chunk, sizeof chunk);
         if (n < 0) {
             if (errno == EINTR) continue;
-            reportSystemFailure("read", path);
+            fail("read");
             ::close(fd);
             return std::nullopt;
         }
         if (bytes.size() + static_cast<std::size_t>(n) > kLargestAttribute) {
             reportFailure("read", path, "larger than any USB attribute");
+            if (error != nullptr) *error = EFBIG;
             ::close(fd);
             return std::nullopt;
         }
@@ -246,6 +250,7 @@ private:
         hub->superSpeed = speed == usb::UsbSuperSpeed;
         SysfsHubOrigin& origin = result_.origins[hub.get()];
         origin.devices.push_back(device.path());
+        origin.bus = device.bus;
         readPorts(device, configuration, *ports, 0, *hub, origin, depth);
         return hub;
     }
@@ -276,9 +281,7 @@ private:
         if (!usbfs) {
             const auto address = hub.folder.decimal("devnum", 0xFFFF);
             if (!address) return std::nullopt;
-            char node[32];
-            std::snprintf(node, sizeof node, "/dev/bus/usb/%03u/%03u", hub.bus, *address);
-            usbfs.emplace(node);
+            usbfs.emplace(usbfsNode(hub.bus, *address));
         }
         const auto status = usbfs->portStatus(port);
         if (!status) return std::nullopt;
@@ -367,6 +370,7 @@ SysfsUsbBus readSysfsUsbBus(const std::string& sysfs) {
         usbbus::Hub& hub = *controller.rootHub;
         hub.name = u"USB#ROOT_HUB#" + widen(roots.front().device.name);
         SysfsHubOrigin& origin = result.origins[&hub];
+        origin.bus = roots.front().device.bus;
         int offset = 0;
         for (const RootHub& root : roots) {
             origin.devices.push_back(root.device.path());
@@ -376,6 +380,44 @@ SysfsUsbBus readSysfsUsbBus(const std::string& sysfs) {
         hub.portCount = static_cast<std::uint8_t>(std::min(offset, 255));
     }
     return result;
+}
+
+std::optional<std::string> readSysfsAttribute(const std::string& path, std::error_code& error, IfMissing ifMissing) {
+    int cause = 0;
+    const auto bytes = readFile(AT_FDCWD, path.c_str(), path,
+                                ifMissing == IfMissing::Report ? Need::Required : Need::Optional, &cause);
+    if (!bytes) {
+        error.assign(cause, std::generic_category());
+        return std::nullopt;
+    }
+    error.clear();
+    return std::string(bytes->begin(), bytes->end());
+}
+
+std::error_code writeSysfsAttribute(const std::string& path, std::string_view value, IfMissing ifMissing) {
+    const auto fail = [&](const char* operation) {
+        const std::error_code error(errno, std::generic_category());
+        if (ifMissing == IfMissing::Report || error != std::errc::no_such_file_or_directory) {
+            reportSystemFailure(operation, path);
+        }
+        return error;
+    };
+    // Truncating changes nothing on sysfs, where a write replaces the value;
+    // elsewhere (a test bed) it keeps the file holding the value alone.
+    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) return fail("open");
+    // An attribute takes its value in one write; the kernel acts on it there
+    // and reports its refusal as the write's error.
+    const ssize_t written = ::write(fd, value.data(), value.size());
+    std::error_code error;
+    if (written < 0) {
+        error = fail("write");
+    } else if (static_cast<std::size_t>(written) != value.size()) {
+        reportFailure("write", path, "only part of the value taken");
+        error = std::make_error_code(std::errc::io_error);
+    }
+    ::close(fd);
+    return error;
 }
 
 std::uint64_t sysfsFilesRead() { return g_filesRead.load(); }

@@ -1,6 +1,7 @@
 /* The hub chip vendor's control library: the twelve functions the hub library
    resolves by name, with their C signatures. Nonzero results mean success.
-   The project's stand-in and the test doubles implement these same names. */
+   The simulator's stand-in, the native library for Linux and the test
+   doubles implement these same names. */
 #pragma once
 
 #include <stdint.h>

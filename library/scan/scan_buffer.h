@@ -8,18 +8,18 @@
 #include <string>
 
 #include "frame/records.h"
+#include "usbbus/family_hubs.h"
 
 namespace vostrel {
 
 // A hub of the family shows as up to two hub devices with one serial number:
 // a SuperSpeed hub (0x5744) and a USB 2.0 hub (0x2744).
-inline constexpr std::uint16_t kFamilyVendorId = 0x0424;
-inline constexpr std::uint16_t kSuperSpeedHubProductId = 0x5744;
-inline constexpr std::uint16_t kUsb2HubProductId = 0x2744;
+inline constexpr std::uint16_t kFamilyVendorId = usbbus::kFamilyVendorId;
+inline constexpr std::uint16_t kSuperSpeedHubProductId = usbbus::kFamilySuperSpeedProductId;
+inline constexpr std::uint16_t kUsb2HubProductId = usbbus::kFamilyUsb2ProductId;
 
 inline bool isFamilyHub(std::uint16_t vendorId, std::uint16_t productId) {
-    return vendorId == kFamilyVendorId &&
-           (productId == kSuperSpeedHubProductId || productId == kUsb2HubProductId);
+    return usbbus::isFamilyHubDevice(vendorId, productId);
 }
 
 // The serial number strings of the devices on the ports of both tables of a

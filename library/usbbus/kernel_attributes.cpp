@@ -66,6 +66,24 @@ void decodeOne(std::string_view text, std::size_t& at, std::u16string& out) {
     }
 }
 
+void encodeOne(char32_t point, std::string& out) {
+    if (point < 0x80) {
+        out.push_back(static_cast<char>(point));
+    } else if (point < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | point >> 6));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    } else if (point < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | point >> 12));
+        out.push_back(static_cast<char>(0x80 | (point >> 6 & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | point >> 18));
+        out.push_back(static_cast<char>(0x80 | (point >> 12 & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (point >> 6 & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
+    }
+}
+
 std::uint16_t little16(const std::uint8_t* bytes) { return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8); }
 
 }  // namespace
@@ -129,6 +147,21 @@ std::optional<bool> portStateAttached(std::string_view text) {
         if (text == state) return true;
     }
     return std::nullopt;
+}
+
+std::string utf8FromUnits(std::u16string_view units) {
+    std::string text;
+    for (std::size_t at = 0; at < units.size(); ++at) {
+        const char16_t unit = units[at];
+        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+        const bool pairs = high && at + 1 < units.size() && units[at + 1] >= 0xDC00 && units[at + 1] <= 0xDFFF;
+        if (pairs) {
+            encodeOne(0x10000 + ((unit - 0xD800) << 10) + (units[++at] - 0xDC00), text);
+        } else {
+            encodeOne(unit >= 0xD800 && unit <= 0xDFFF ? U'\uFFFD' : unit, text);
+        }
+    }
+    return text;
 }
 
 std::uint32_t statusOfPortWithoutDevice(std::uint16_t portStatus) {

@@ -21,6 +21,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -54,6 +55,10 @@ std::optional<std::uint32_t> parseDecimal(std::string_view text, std::uint32_t l
 // (an invalid sequence becomes U+FFFD), cut to 126 units without splitting a
 // surrogate pair.
 Bytes stringFromAttribute(std::string_view text);
+
+// The inverse for texts a model holds: UTF-16 units as the UTF-8 of a text
+// attribute, without the newline; an unpaired surrogate becomes U+FFFD.
+std::string utf8FromUnits(std::u16string_view units);
 
 // A port's `state`: true when something is attached (in any state of
 // enumeration), false for "not-attached", nothing for a text not known.

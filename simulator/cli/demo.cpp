@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -40,8 +41,8 @@ constexpr const char* kBenchFile = "bench.json";
 // The hub library's exports that the demo calls.
 class HubLibrary {
 public:
-    explicit HubLibrary(const std::string& folder)
-        : library_(folder + "/" + host::kHubLibraryFile),
+    explicit HubLibrary(const std::string& path)
+        : library_(path),
           getDeviceInfo(library_.function<decltype(Hub_GetDeviceInfo)>("Hub_GetDeviceInfo")),
           getPortInfo(library_.function<decltype(Hub_GetDeviceInfo_Index_and_Port)>("Hub_GetDeviceInfo_Index_and_Port")),
           setTimes(library_.function<decltype(Hub_SetAutoCheckTimeInfo)>("Hub_SetAutoCheckTimeInfo")),
@@ -97,6 +98,28 @@ Target chooseTarget(const BusView& view, const std::optional<std::string>& name)
     throw std::runtime_error("no working device hangs on a hub of the family on this bench");
 }
 
+// What the demo loads, by path.
+struct Libraries {
+    std::string hub, vendor, usbStack;
+};
+
+// In the build tree the hub library lies beside vostrel-sim and the
+// simulator's libraries in its folder "simulator" (on Windows beside it as
+// well); installed, vostrel-sim lies with the simulator's libraries in their
+// folder, two folders below the library folder that holds the hub library.
+Libraries findLibraries() {
+    const std::filesystem::path program = host::programFolder();
+    const auto find = [](const char* name, std::initializer_list<std::filesystem::path> folders) {
+        for (const std::filesystem::path& folder : folders) {
+            if (std::filesystem::exists(folder / name)) return (folder / name).string();
+        }
+        throw std::runtime_error(std::string(name) + " is missing beside vostrel-sim: build the project");
+    };
+    return {find(host::kHubLibraryFile, {program, program.parent_path().parent_path()}),
+            find(host::kVendorLibraryFile, {program / "simulator", program}),
+            find(host::kUsbStackFile, {program / "simulator", program})};
+}
+
 // New complete lines of the event log since the last call.
 class LogFollower {
 public:
@@ -129,17 +152,12 @@ public:
     int run() {
         const auto [text, origin] = sourceBench();
         buildBench(parseDocument(text, origin), origin);  // says where a bad description is wrong
-        const std::string folder = host::programFolder();
-        for (const char* name : {host::kHubLibraryFile, host::kVendorLibraryFile, host::kUsbStackFile}) {
-            if (!std::filesystem::exists(folder + "/" + name)) {
-                throw std::runtime_error(std::string(name) + " is missing beside vostrel-sim: build the project");
-            }
-        }
+        const Libraries libraries = findLibraries();
 
         host::WorkFolder work;
         std::ofstream(kBenchFile, std::ios::binary) << text;
         host::setVariable(kBenchVariable, work.path() + "/" + kBenchFile);
-        host::setVariable("VOSTREL_USBSTACK", folder + "/" + host::kUsbStackFile);
+        host::setVariable("VOSTREL_USBSTACK", libraries.usbStack);
         std::printf("A simulated bench (%s) in %s\n", origin.c_str(), work.path().c_str());
 
         BenchFile bench(work.path() + "/" + kBenchFile);
@@ -153,8 +171,8 @@ public:
         // binds, whatever its search would find (LD_LIBRARY_PATH or PATH come
         // first, and a sanitizer's dlopen does not search the hub library's
         // folder).
-        const host::Library standIn(folder + "/" + host::kVendorLibraryFile);
-        HubLibrary hub(folder);
+        const host::Library standIn(libraries.vendor);
+        HubLibrary hub(libraries.hub);
         int result = watchAndWedge(hub, bench, target, device);
         hub.stop();
         return result;

@@ -9,13 +9,12 @@
 namespace vostrel::sim::host {
 
 // The file names of the hub library, the stand-in vendor library and the
-// simulated USB stack, built beside the program.
+// simulated USB stack.
 extern const char* const kHubLibraryFile;
 extern const char* const kVendorLibraryFile;
 extern const char* const kUsbStackFile;
 
-// The folder of the running program; the hub library and the simulator's
-// libraries are built beside it.
+// The folder of the running program, links resolved.
 std::string programFolder();
 
 void setVariable(const char* name, const std::string& value);

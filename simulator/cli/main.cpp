@@ -40,12 +40,14 @@ commands:
                          4 DeviceCausedOvercurrent, 5 DeviceNotEnoughPower
   unconfigure DEVICE     leave a device attached but not configured
   power HUB PORT on|off  switch a port (1 to 4) of a hub of the family
-  umockdev-bed [--no-port-states]
+  umockdev-bed [--no-port-states] [--no-port-switches]
                          print the bench as a umockdev test bed: what the
                          Linux kernel would show of it under /sys (with
                          umockdev-run --device, the hub library's own Linux
                          stack scans it); --no-port-states: as a kernel
-                         before 6.5, without the ports' state attribute
+                         before 6.5, without the ports' state attribute;
+                         --no-port-switches: as a kernel before 6.0, without
+                         the ports' disable attribute
   demo [--device DEVICE] [--timeout SECONDS]
                          the hub library watches a device, the device wedges,
                          and the monitor power-cycles its port until it works
@@ -136,9 +138,17 @@ private:
 
     int bed() {
         BedOptions options;
-        if (!args_.empty() && args_.front() == "--no-port-states") {
-            take("--no-port-states");
-            options.portStates = false;
+        for (bool more = true; more && !args_.empty();) {
+            more = false;
+            if (args_.front() == "--no-port-states") {
+                take("--no-port-states");
+                options.portStates = false;
+                more = true;
+            } else if (args_.front() == "--no-port-switches") {
+                take("--no-port-switches");
+                options.portSwitches = false;
+                more = true;
+            }
         }
         finished();
         BenchFile file = benchFile();

@@ -11,12 +11,14 @@
 #include <utility>
 #include <vector>
 
+#include "usbbus/family_hubs.h"
+
 namespace vostrel::sim {
 
 // The hub chip the product is built on.
-inline constexpr std::uint16_t kFamilyVendorId = 0x0424;
-inline constexpr std::uint16_t kFamilyUsb2ProductId = 0x2744;
-inline constexpr std::uint16_t kFamilySuperSpeedProductId = 0x5744;
+using usbbus::kFamilySuperSpeedProductId;
+using usbbus::kFamilyUsb2ProductId;
+using usbbus::kFamilyVendorId;
 inline constexpr int kFamilyPortCount = 4;
 inline constexpr std::uint32_t kFirstPortPin = 17;  // pins 17 to 20 power ports 1 to 4
 

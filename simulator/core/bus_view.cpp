@@ -4,17 +4,9 @@
 #include <limits>
 
 #include "core/descriptors.h"
+#include "usbbus/family_hubs.h"
 
 namespace vostrel::sim {
-
-namespace {
-
-bool isFamilyHubDevice(const usb::USB_DEVICE_DESCRIPTOR& descriptor) {
-    return descriptor.idVendor == kFamilyVendorId &&
-           (descriptor.idProduct == kFamilyUsb2ProductId || descriptor.idProduct == kFamilySuperSpeedProductId);
-}
-
-}  // namespace
 
 BusView::BusView(std::shared_ptr<const Bench> bench, std::int64_t nowMs)
     : bench_(std::move(bench)), now_(nowMs), validUntil_(std::numeric_limits<std::int64_t>::max()) {
@@ -28,17 +20,21 @@ BusView::BusView(std::shared_ptr<const Bench> bench, std::int64_t nowMs)
         nextAddress_ = 1;
         place(controller.devices, nullptr, rootIndex, 0, controller.usb3 ? rootIndex : -1, controller.portCount);
     }
-    numberFamilyHubs();
     model_.interfaceListAvailable = bench_->interfaceListAvailable;
     for (const ControllerView& view : controllers_) {
         const Controller& controller = *view.controller;
         model_.controllers.push_back({controller.number, controller.interfacePath, controller.driverKey,
                                       modelOf(hubs_[view.rootHub])});
     }
+    // The scan's own numbering, over what the scan is answered.
+    for (const usbbus::FamilyHub& hub : usbbus::familyHubsInScanOrder(model_)) {
+        familyHubs_.push_back(deviceOf(*(hub.usb2 ? hub.usb2.hub : hub.superSpeed.hub)));
+    }
 }
 
-std::unique_ptr<usbbus::Hub> BusView::modelOf(const HubView& view) const {
+std::unique_ptr<usbbus::Hub> BusView::modelOf(const HubView& view) {
     auto hub = std::make_unique<usbbus::Hub>();
+    hubDevices_[hub.get()] = view.device;
     hub->name = view.name;
     hub->portCount = static_cast<std::uint8_t>(view.ports.size());
     hub->superSpeed = view.superSpeedSide;
@@ -151,25 +147,9 @@ std::vector<const ControllerView*> BusView::scanOrder() const {
     return once;
 }
 
-// The scan's own order: within a controller depth first with ports
-// ascending; hubs are joined by their serial strings.
-void BusView::numberFamilyHubs() {
-    std::vector<std::u16string> serials;
-    for (const ControllerView* view : scanOrder()) walk(view->rootHub, serials);
-}
-
-void BusView::walk(int hub, std::vector<std::u16string>& serials) {
-    for (const PortView& port : hubs_[hub].ports) {
-        if (port.status != 1 || port.downstreamHub < 0) continue;
-        if (isFamilyHubDevice(deviceDescriptor(*port.device, port.superSpeedSide))) {
-            const std::u16string serial = serialAsRead(*port.device);
-            if (std::find(serials.begin(), serials.end(), serial) == serials.end()) {
-                serials.push_back(serial);
-                familyHubs_.push_back(port.device);
-            }
-        }
-        walk(port.downstreamHub, serials);
-    }
+const Device* BusView::deviceOf(const usbbus::Hub& hub) const {
+    const auto found = hubDevices_.find(&hub);
+    return found == hubDevices_.end() ? nullptr : found->second;
 }
 
 int BusView::hubIndexOf(const Device& hub) const {

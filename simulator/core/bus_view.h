@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,6 +61,10 @@ public:
     // hub that does not work.
     const PortView* portOf(const Device& device) const;
 
+    // The bench's hub device that a hub of the model is; null for a root hub
+    // and for hubs of other models.
+    const Device* deviceOf(const usbbus::Hub& hub) const;
+
     // Wall-clock time at which the view goes stale (a flaky device wedges).
     std::int64_t validUntil() const { return validUntil_; }
 
@@ -70,9 +75,7 @@ public:
 private:
     void place(const std::vector<Device>& devices, const Device* parent, int usb2Hub, int usb2Offset, int ssHub,
                int ssOffset);
-    void numberFamilyHubs();
-    void walk(int hub, std::vector<std::u16string>& serials);
-    std::unique_ptr<usbbus::Hub> modelOf(const HubView& hub) const;
+    std::unique_ptr<usbbus::Hub> modelOf(const HubView& hub);
 
     std::shared_ptr<const Bench> bench_;
     std::int64_t now_;
@@ -82,6 +85,7 @@ private:
     std::vector<HubView> hubs_;
     std::vector<const Device*> familyHubs_;
     usbbus::Bus model_;
+    std::map<const usbbus::Hub*, const Device*> hubDevices_;
 };
 
 // Whether a connection shows a working, configured device.

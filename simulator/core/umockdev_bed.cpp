@@ -59,7 +59,7 @@ std::string escaped(std::string_view value) {
 // One device's block.
 class Block {
 public:
-    explicit Block(const std::string& path) : text_("P: " + path + "\n") {}
+    explicit Block(const std::string& path) : path_(path), text_("P: " + path + "\n") {}
     Block& node(const std::string& name, const Bytes& contents) {
         text_ += "N: " + name + "=" + hex(contents.data(), contents.size()) + "\n";
         return *this;
@@ -72,6 +72,14 @@ public:
         text_ += "A: " + name + "=" + escaped(std::string(value) + "\n") + "\n";
         return *this;
     }
+    // The `driver` link, as udev reads a device's driver: to the driver's
+    // folder under /sys/bus, relative to the device's folder.
+    Block& driver(const std::string& bus, const std::string& name) {
+        std::string up;
+        for (const char c : path_) up += c == '/' ? "../" : "";
+        text_ += "L: driver=" + up + "bus/" + bus + "/drivers/" + name + "\n";
+        return *this;
+    }
     Block& binary(const std::string& name, const Bytes& value) {
         text_ += "H: " + name + "=" + hex(value.data(), value.size()) + "\n";
         return *this;
@@ -79,8 +87,18 @@ public:
     std::string end() const { return text_ + "\n"; }
 
 private:
+    std::string path_;
     std::string text_;
 };
+
+// The properties of a device's events that name it, which the kernel sends
+// with its interfaces' events as well.
+std::string productOf(const usb::USB_DEVICE_DESCRIPTOR& d) {
+    return format("%x/%x/%x", d.idVendor, d.idProduct, d.bcdDevice);
+}
+std::string typeOf(const usb::USB_DEVICE_DESCRIPTOR& d) {
+    return format("%u/%u/%u", d.bDeviceClass, d.bDeviceSubClass, d.bDeviceProtocol);
+}
 
 const char* speedText(std::uint8_t speed) {
     switch (speed) {
@@ -119,6 +137,7 @@ public:
             const std::string pci = format("/devices/pci0000:00/0000:00:%02x.0", slot++);
             out_ += Block(pci)
                         .property("DRIVER", controller.usb3 ? "xhci_hcd" : "ehci-pci")
+                        .driver("pci", controller.usb3 ? "xhci_hcd" : "ehci-pci")
                         .property("PCI_CLASS", controller.usb3 ? "C0330" : "C0320")
                         .property("SUBSYSTEM", "pci")
                         .attribute("class", controller.usb3 ? "0x0c0330" : "0x0c0320")
@@ -155,19 +174,23 @@ private:
         writeDevice(path, name, bus, "0", root, count);
         std::vector<std::pair<int, const usbbus::Device*>> ports;
         for (int port = 1; port <= count; ++port) ports.emplace_back(port, model.device(first + port - 1));
-        writePorts(path, name, format("%u-0:1.0", bus), bus, ports, format("%u-", bus));
+        writePorts(path, name, format("%u-0:1.0", bus), bus, root.descriptor, model, ports, format("%u-", bus));
     }
 
-    // The hub interface with its ports' states, then the devices on its
-    // ports, named `childPrefix` and their port number.
+    // The hub interface with its ports' states and switches, then the
+    // devices on its ports, named `childPrefix` and their port number.
     void writePorts(const std::string& hubPath, const std::string& hubName, const std::string& interfaceName,
-                    std::uint32_t bus, const std::vector<std::pair<int, const usbbus::Device*>>& ports,
-                    const std::string& childPrefix) {
+                    std::uint32_t bus, const usb::USB_DEVICE_DESCRIPTOR& descriptor, const usbbus::Hub& hub,
+                    const std::vector<std::pair<int, const usbbus::Device*>>& ports, const std::string& childPrefix) {
+        const Device* benchHub = view_.deviceOf(hub);
         Block interface(hubPath + "/" + interfaceName);
         interface.property("DEVTYPE", "usb_interface")
             .property("DRIVER", "hub")
+            .driver("usb", "hub")
             .property("INTERFACE", "9/0/0")
+            .property("PRODUCT", productOf(descriptor))
             .property("SUBSYSTEM", "usb")
+            .property("TYPE", typeOf(descriptor))
             .attribute("bAlternateSetting", " 0")
             .attribute("bInterfaceClass", "09")
             .attribute("bInterfaceNumber", "00")
@@ -185,6 +208,12 @@ private:
                                           : failed ? "default"
                                                    : "not-attached";
                 interface.attribute(hubName + "-port" + std::to_string(port) + "/state", state);
+            }
+            if (options_.portSwitches) {
+                // Only the bench's family hubs switch their ports' power.
+                const bool off = benchHub != nullptr && benchHub->kind == Kind::FamilyHub && port >= 1 &&
+                                 port <= static_cast<int>(benchHub->portPower.size()) && !benchHub->portPower[port - 1];
+                interface.attribute(hubName + "-port" + std::to_string(port) + "/disable", off ? "1" : "0");
             }
             if (shown) children.emplace_back(childPrefix + std::to_string(port), device);
         }
@@ -204,7 +233,8 @@ private:
             if (portCount == 0) continue;
             std::vector<std::pair<int, const usbbus::Device*>> below;
             for (int port = 1; port <= portCount; ++port) below.emplace_back(port, device->hub->device(port));
-            writePorts(path, name, name + format(":%u.0", shown.configurationValue), bus, below, name + ".");
+            writePorts(path, name, name + format(":%u.0", shown.configurationValue), bus, shown.descriptor,
+                       *device->hub, below, name + ".");
         }
     }
 
@@ -223,9 +253,10 @@ private:
             .property("DEVNUM", format("%03u", device.address))
             .property("DEVTYPE", "usb_device")
             .property("DRIVER", "usb")
-            .property("PRODUCT", format("%x/%x/%x", d.idVendor, d.idProduct, d.bcdDevice))
+            .driver("usb", "usb")
+            .property("PRODUCT", productOf(d))
             .property("SUBSYSTEM", "usb")
-            .property("TYPE", format("%u/%u/%u", d.bDeviceClass, d.bDeviceSubClass, d.bDeviceProtocol))
+            .property("TYPE", typeOf(d))
             .attribute("bConfigurationValue",
                        device.configurationValue != 0 ? std::to_string(device.configurationValue) : "")
             .attribute("bDeviceClass", format("%02x", d.bDeviceClass))
@@ -269,7 +300,9 @@ private:
                 Block interface(path + "/" + name + format(":%u.%u", device.configurationValue, i[2]));
                 interface.property("DEVTYPE", "usb_interface")
                     .property("INTERFACE", format("%u/%u/%u", i[5], i[6], i[7]))
+                    .property("PRODUCT", productOf(device.descriptor))
                     .property("SUBSYSTEM", "usb")
+                    .property("TYPE", typeOf(device.descriptor))
                     .attribute("bAlternateSetting", format("%2u", i[3]))
                     .attribute("bInterfaceClass", format("%02x", i[5]))
                     .attribute("bInterfaceNumber", format("%02x", i[2]))

@@ -15,10 +15,11 @@
 // - controllers the scan never reaches (neither numbered nor listed, or the
 //   interface list unavailable) are left out; the rest get bus numbers in the
 //   scan's order, the USB 2 root hub before the SuperSpeed one.
-// The port folders' `state`, which umockdev-record leaves out (a port folder
-// is a device without a subsystem), is written as attributes of the hub
-// interface, as on a kernel from 6.5 on; without port states the bed shows
-// an older kernel.
+// The port folders' `state` and `disable`, which umockdev-record leaves out
+// (a port folder is a device without a subsystem), are written as attributes
+// of the hub interface: `state` as on a kernel from 6.5 on, `disable` (1 for
+// a port of a family hub whose power is off, else 0) as from 6.0 on; without
+// them the bed shows an older kernel.
 #pragma once
 
 #include <string>
@@ -29,6 +30,7 @@ namespace vostrel::sim {
 
 struct BedOptions {
     bool portStates = true;
+    bool portSwitches = true;
 };
 
 std::string umockdevBed(const BusView& view, const BedOptions& options = {});

@@ -1,7 +1,8 @@
 // Helpers for the tests of the vostrel program: it runs as a child process
 // on a simulated bench in the test's scratch folder, finding the hub
-// library and the stand-in vendor library beside it through LD_LIBRARY_PATH
-// (a sanitizer's dlopen does not search a program's run path).
+// library and the stand-in vendor library in its folder through
+// LD_LIBRARY_PATH (a sanitizer's dlopen does not search a program's run
+// path).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -42,7 +43,7 @@ inline Outcome vostrel(const std::string& arguments, const std::string& prefix =
 // build's libraries; nothing of the user's environment leaks in.
 inline void useProgramEnvironment() {
     ::setenv("VOSTREL_USBSTACK", SIM_STACK_MODULE, 1);
-    ::setenv("LD_LIBRARY_PATH", LIBRARY_FOLDER, 1);
+    ::setenv("LD_LIBRARY_PATH", LIBRARY_FOLDER ":" SIM_PT2LIB_FOLDER, 1);
     ::unsetenv("VOSTREL_STATE_DIR");
     ::unsetenv("VOSTREL_SIM_BENCH");
 }

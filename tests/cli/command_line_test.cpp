@@ -264,9 +264,9 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, BadInput, ::testing::Values(
     Refusal{"port --device 7E57:10000 off", 2, "--device 7E57:10000: expected VENDOR:PRODUCT"},
     Refusal{"port --device :0C31 off", 2, "--device :0C31: expected VENDOR:PRODUCT"},
     Refusal{"port --device 7E57:0C31 --index x off", 2, "--index x: expected a number from 0\n"},
-    Refusal{"explode", 2, "unknown command explode: the commands are list, port, watch, times, recovery, log or "
-                          "monitor\n"},
-    Refusal{"", 2, "give a command: list, port, watch, times, recovery, log or monitor\n"},
+    Refusal{"explode", 2, "unknown command explode: the commands are list, port, watch, times, recovery, log, "
+                          "monitor or version\n"},
+    Refusal{"", 2, "give a command: list, port, watch, times, recovery, log, monitor or version\n"},
     Refusal{"watch", 2, "watch needs one of add, remove or list\n"},
     Refusal{"recovery maybe", 2, "unknown command recovery maybe: recovery takes on, off or status\n"},
     Refusal{"list --colour", 2, "The following argument was not expected: --colour"},
@@ -324,11 +324,42 @@ TEST_F(CommandLine, SaysWhyThePortCouldNotBeSwitched) {
     };
     for (const VendorFailure& failure : kFailures) {
         const Outcome run = vostrel("port 0 2 off", std::string("env LD_LIBRARY_PATH=") + failure.libraryPath + ":" +
-                                                    LIBRARY_FOLDER + " VOSTREL_TEST_PT2_ERROR=" +
+                                                    LIBRARY_FOLDER ":" SIM_PT2LIB_FOLDER " VOSTREL_TEST_PT2_ERROR=" +
                                                     std::to_string(failure.error) + " ");
         EXPECT_EQ(run.exitCode, 1);
         EXPECT_EQ(run.err, failure.message);
         EXPECT_TRUE(powered(0, 2));
+    }
+}
+
+// Which vendor library was loaded, found by the ordinary search: the
+// simulator's stand-in where its folder comes first, the native library
+// where that folder does; a library that cannot be bound is named.
+TEST_F(CommandLine, VersionNamesTheLibrariesItLoadedAndTheVendorLibrarysOwnText) {
+    const std::string head = "vostrel " VOSTREL_VERSION "\nhub library: " + fs::canonical(HUB_LIBRARY).string() + "\n";
+    const struct {
+        std::string libraryPath;
+        int exitCode;
+        std::string out, err;
+    } cases[] = {
+        {LIBRARY_FOLDER ":" SIM_PT2LIB_FOLDER, 0,
+         head + "vendor library: " + fs::canonical(SIM_PT2LIB).string() + "\n  Vostrel simulator pt2lib stand-in 1.0\n",
+         ""},
+#if defined(NATIVE_PT2LIB)
+        {LIBRARY_FOLDER ":" NATIVE_PT2LIB_FOLDER, 0,
+         head + "vendor library: " + fs::canonical(NATIVE_PT2LIB).string() +
+             "\n  Vostrel native pt2lib " VOSTREL_VERSION " for Linux: port power through the kernel's port disable "
+             "attributes (sysfs, Linux 6.0 and later), else hub port power requests through usbfs\n",
+         ""},
+#endif
+        {LIBRARY_FOLDER ":" INCOMPLETE_PT2LIB_FOLDER, 1, head,
+         "vostrel: the vendor library libpt2lib.so could not be loaded (Hub_InitPt2lib returned 0)\n"},
+    };
+    for (const auto& [libraryPath, exitCode, out, err] : cases) {
+        const Outcome run = vostrel("version " + state_, "env LD_LIBRARY_PATH=" + libraryPath + " ");
+        EXPECT_EQ(run.exitCode, exitCode) << libraryPath;
+        EXPECT_EQ(run.out, out) << libraryPath;
+        EXPECT_EQ(run.err, err) << libraryPath;
     }
 }
 

@@ -19,7 +19,7 @@ expect() {
     fi
 }
 
-expect "vostrel" "" "list port watch times recovery log monitor --help --version"
+expect "vostrel" "" "list port watch times recovery log monitor version --help --version"
 expect "vostrel" "wa" "watch"
 expect "vostrel watch" "" "add remove list --help"
 expect "vostrel watch list" "--j" "--json"
@@ -29,5 +29,6 @@ expect "vostrel port 0 2 cycle" "--off" "--off-time"
 expect "vostrel --state-dir /tmp recovery" "s" "status"
 expect "vostrel log" "--f" "--follow"
 expect "vostrel monitor" "--" "--help --state-dir"
+expect "vostrel version" "--" "--help --state-dir"
 expect "vostrel explode" "" ""
 exit $((failures > 0))

@@ -26,6 +26,7 @@
 #include "platform/sysfs_usb.h"
 #include "platform/usb_stack.h"
 #include "platform/usbfs.h"
+#include "test_benches.h"
 
 namespace vostrel::test {
 namespace {
@@ -114,33 +115,12 @@ protected:
     }
 };
 
-// A family hub on an xHCI port, with a device without strings, a device with
-// Japanese strings only, an empty port, and a device that failed its
-// enumeration; a USB 2 controller with a family hub behind another maker's
-// hub, whose ports hold a device short of power (without strings) and one
-// with strings of 126 characters.
-constexpr const char* kSpecialBench = R"({"controllers": [
-  {"number": 0, "portCount": 2, "devices": [
-    {"port": 2, "kind": "family-hub", "serial": "シリアル-1", "devices": [
-      {"port": 1, "vendorId": "0x1A2B", "productId": "0x0001", "languages": []},
-      {"port": 2, "vendorId": "0x1A2B", "productId": "0x0002", "languages": ["0x0411"],
-       "manufacturer": "ルーメン研究所", "product": "HDカメラ", "serial": "番号1",
-       "interfaces": [{"class": 14, "endpoints": 2, "string": "映像"}], "configurationString": "構成"},
-      {"port": 4, "vendorId": "0x1A2B", "productId": "0x0004", "state": "failed", "failStatus": 2,
-       "manufacturer": "Never", "product": "Seen"}]}]},
-  {"interfacePath": "\\\\?\\pci#ehci", "usb3": false, "portCount": 3, "devices": [
-    {"port": 3, "kind": "hub", "vendorId": "0x05E3", "productId": "0x0608", "portCount": 7, "devices": [
-      {"port": 7, "kind": "family-hub", "serial": "BEHIND", "devices": [
-        {"port": 1, "vendorId": "0x1A2B", "productId": "0x0011", "state": "failed", "failStatus": 5},
-        {"port": 3, "vendorId": "0x1A2B", "productId": "0x0013", "speed": "low",
-         "manufacturer": "MMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMMM",
-         "product": "Mouse"}]}]}]}]})";
-
 TEST_F(SysfsBus, EveryBenchScansAsTheSimulatedStackAnswersIt) {
     for (const char* example : {"one-hub-usb2.json", "two-hubs-usb3.json", "32-hubs.json"}) {
         expectSameBlock(example, readFile(std::string(SIM_EXAMPLES) + "/" + example));
     }
     expectSameBlock("special", kSpecialBench);
+    expectSameBlock("a family hub on a USB 2.0 port only", kUsb2OnlyBench);
     expectSameBlock("a machine without USB", R"({"controllers": []})");
 }
 
@@ -155,10 +135,6 @@ TEST_F(SysfsBus, AKernelWithoutPortStatesShowsAFailedEnumerationAsAnEmptyPort) {
     EXPECT_EQ(portRecord(*block, 0, 3).connectionStatus, 0u);
     EXPECT_EQ(portRecord(*block, 0, 1).vendorId, 0x1A2B);
 }
-
-constexpr const char* kOneHub = R"({"controllers": [{"number": 0, "portCount": 1, "devices": [
-  {"port": 1, "kind": "family-hub", "serial": "PLUG", "devices": [
-    {"port": 2, "vendorId": "0x1A2B", "productId": "0x0002", "manufacturer": "Maker", "product": "Widget"}]}]}]})";
 
 // A hub that answers GET_STATUS for its ports through usbfs: port 3 has
 // something connected, port 4 an over-current, the others nothing.

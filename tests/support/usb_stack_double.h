@@ -171,6 +171,9 @@ public:
     // ports, the 0x5744 side first.
     std::vector<FamilyHub> addFamilyHubs(int count, Link link);
 
+    // The bus as built so far, to be read or changed in place.
+    usbbus::Bus& bus() { return live.bus; }
+
 private:
     int familySerials_ = 0;
     int familyControllers_ = 0;

@@ -15,7 +15,9 @@
 #include "main_window/port_state.h"
 #include "main_window/status_line.h"
 #include "message_box.h"
+#include "platform/vendor_last_error.h"
 #include "platform/vendor_library_search.h"
+#include "portctl/pt2lib_errors.h"
 #include "record_format.h"
 #include "resources/app_icon.h"
 #include "resources/menu_resources.h"
@@ -54,6 +56,15 @@ QString vendorLibrarySearchText() {
     return QStringLiteral("The hub library looks for %1 in this order:\n\u2022 %2\n"
                           "It was found in none of them, or it lacks functions the hub library needs.")
         .arg(QString::fromStdString(search.fileName), places.join(QStringLiteral("\n\u2022 ")));
+}
+
+// After a port switch the library refused: when the vendor library says
+// that rights were missing, tells the user how to get them, once per run.
+void adviseOnRefusedSwitch(QWidget* owner) {
+    static bool advised = false;
+    if (advised || platform::vendorLastError() != PT2_ERROR_PERMISSION_DENIED) return;
+    advised = true;
+    informationBox(owner, portPermissionCaption(), portPermissionText(), portPermissionDetails());
 }
 
 bool opensPortMenu(const QKeyEvent& key) {
@@ -287,14 +298,14 @@ void CMyTalvernDlg::OnCommand(int id, int hub, int port) {
 void CMyTalvernDlg::OnPortOn(int hub, int port) {
     portMask(hub) |= static_cast<std::uint8_t>(1u << port);
     m_switchedOff[hub] &= static_cast<std::uint8_t>(~(1u << port));
-    Hub_SetHubPortStatus(hub, port, 1);
+    if (Hub_SetHubPortStatus(hub, port, 1) == 0) adviseOnRefusedSwitch(this);
     decoratePorts();
 }
 
 void CMyTalvernDlg::OnPortOff(int hub, int port) {
     portMask(hub) &= static_cast<std::uint8_t>(~(1u << port));
     m_switchedOff[hub] |= static_cast<std::uint8_t>(1u << port);
-    Hub_SetHubPortStatus(hub, port, 0);
+    if (Hub_SetHubPortStatus(hub, port, 0) == 0) adviseOnRefusedSwitch(this);
     decoratePorts();
 }
 

@@ -17,6 +17,22 @@ inline QString vendorLibraryErrorText() {
     return QStringLiteral("pt2lib.dllが読み込めません。\r\nアプリケーションを終了します。");
 }
 
+// Told once per run when the vendor library refuses a port switch for want
+// of rights; the udev rule ships with the project and its package.
+inline QString portPermissionCaption() { return QStringLiteral("Port power"); }
+inline QString portPermissionText() {
+    return QStringLiteral("The port could not be switched: this user may not switch the hubs' ports.");
+}
+inline QString portPermissionDetails() {
+    return QStringLiteral(
+        "The udev rule udev/60-vostrel-hubs.rules lets the users of group plugdev switch them.\n"
+        "The package installs it; built from the sources, copy it:\n"
+        "    sudo cp udev/60-vostrel-hubs.rules /etc/udev/rules.d/\n"
+        "Then load it and join the group (which applies at your next login):\n"
+        "    sudo udevadm control --reload-rules && sudo udevadm trigger\n"
+        "    sudo usermod -aG plugdev $USER");
+}
+
 inline QString deleteLogCaption() { return QStringLiteral("Caution"); }
 inline QString deleteLogText() { return QStringLiteral("Logファイルを削除します。\r\nよろしいですか？"); }
 
