@@ -54,7 +54,7 @@ const Operation kOperations[] = {
 };
 
 Calls withHandle(Calls calls, int k) {
-    for (std::string& call : calls) call.replace(call.find("(H") + 1, 1, "h" + std::to_string(k));
+    for (std::string& call : calls) call.replace(call.find("(H") + 1, 1, std::string("h").append(std::to_string(k)));
     return calls;
 }
 

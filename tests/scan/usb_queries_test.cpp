@@ -119,7 +119,7 @@ TEST(DeviceHasStrings, WalksTheConfigurationUntilTheFirstMalformedDescriptor) {
     const USB_DEVICE_DESCRIPTOR none{};
     const auto with = [](Bytes tail) {
         Bytes all = {9, 2, 0, 0, 1, 1, 0, 0x80, 50};
-        all.insert(all.end(), tail.begin(), tail.end());
+        for (const auto byte : tail) all.push_back(byte);
         return all;
     };
     EXPECT_TRUE(DeviceHasStrings(none, UsbDeviceDouble::configurationWith(3, 0)));

@@ -64,7 +64,7 @@ bool due(Countdowns& countdowns, const std::string& function) {
 
 std::string argText(const State& s, Pt2Handle hub) {
     const bool handedOut = hub > kHandleBase && hub <= kHandleBase + s.opened;
-    return handedOut ? "h" + std::to_string(hub - kHandleBase) : std::to_string(hub);
+    return handedOut ? std::string("h").append(std::to_string(hub - kHandleBase)) : std::to_string(hub);
 }
 
 template <typename Number>
