@@ -5,6 +5,7 @@
 #include <string>
 
 #include "usbbus/descriptor_bytes.h"
+#include "usbbus/utf.h"
 
 namespace vostrel::usbbus {
 namespace {
@@ -18,70 +19,6 @@ constexpr std::uint32_t kDeviceCausedOvercurrent = 4;
 std::string_view withoutNewline(std::string_view text) {
     if (!text.empty() && text.back() == '\n') text.remove_suffix(1);
     return text;
-}
-
-// Appends the code point of the UTF-8 sequence at `at` and steps past it; a
-// sequence that is cut, overlong, a surrogate or beyond U+10FFFF becomes
-// U+FFFD and only its first byte is taken.
-void decodeOne(std::string_view text, std::size_t& at, std::u16string& out) {
-    const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
-    const std::uint8_t lead = byte(at);
-    std::size_t length = 0;
-    char32_t point = 0;
-    char32_t smallest = 0;
-    if (lead < 0x80) {
-        length = 1;
-        point = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2;
-        point = lead & 0x1F;
-        smallest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3;
-        point = lead & 0x0F;
-        smallest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4;
-        point = lead & 0x07;
-        smallest = 0x10000;
-    }
-    bool valid = length != 0 && text.size() - at >= length;
-    for (std::size_t i = 1; valid && i < length; ++i) {
-        valid = (byte(at + i) & 0xC0) == 0x80;
-        point = point << 6 | (byte(at + i) & 0x3F);
-    }
-    valid = valid && point >= smallest && point <= 0x10FFFF && (point < 0xD800 || point > 0xDFFF);
-    if (!valid) {
-        out.push_back(u'\uFFFD');
-        ++at;
-        return;
-    }
-    at += length;
-    if (point < 0x10000) {
-        out.push_back(static_cast<char16_t>(point));
-    } else {
-        point -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (point >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (point & 0x3FF)));
-    }
-}
-
-void encodeOne(char32_t point, std::string& out) {
-    if (point < 0x80) {
-        out.push_back(static_cast<char>(point));
-    } else if (point < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | point >> 6));
-        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    } else if (point < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | point >> 12));
-        out.push_back(static_cast<char>(0x80 | (point >> 6 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | point >> 18));
-        out.push_back(static_cast<char>(0x80 | (point >> 12 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (point >> 6 & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (point & 0x3F)));
-    }
 }
 
 std::uint16_t little16(const std::uint8_t* bytes) { return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8); }
@@ -130,11 +67,11 @@ std::optional<std::uint32_t> parseDecimal(std::string_view text, std::uint32_t l
 Bytes stringFromAttribute(std::string_view text) {
     text = text.substr(0, text.find('\0'));
     text = withoutNewline(text);
-    std::u16string units;
-    for (std::size_t at = 0; at < text.size() && units.size() < kMaxStringUnits;) decodeOne(text, at, units);
+    std::u16string units = utf8ToUtf16Replacing(text);
     if (units.size() > kMaxStringUnits) {
-        // The last code point was a pair that does not fit whole.
-        units.resize(kMaxStringUnits - 1);
+        // A pair that does not fit whole goes whole.
+        const bool pairCut = units[kMaxStringUnits - 1] >= 0xD800 && units[kMaxStringUnits - 1] <= 0xDBFF;
+        units.resize(pairCut ? kMaxStringUnits - 1 : kMaxStringUnits);
     }
     return stringDescriptor(units);
 }
@@ -147,21 +84,6 @@ std::optional<bool> portStateAttached(std::string_view text) {
         if (text == state) return true;
     }
     return std::nullopt;
-}
-
-std::string utf8FromUnits(std::u16string_view units) {
-    std::string text;
-    for (std::size_t at = 0; at < units.size(); ++at) {
-        const char16_t unit = units[at];
-        const bool high = unit >= 0xD800 && unit <= 0xDBFF;
-        const bool pairs = high && at + 1 < units.size() && units[at + 1] >= 0xDC00 && units[at + 1] <= 0xDFFF;
-        if (pairs) {
-            encodeOne(0x10000 + ((unit - 0xD800) << 10) + (units[++at] - 0xDC00), text);
-        } else {
-            encodeOne(unit >= 0xD800 && unit <= 0xDFFF ? U'\uFFFD' : unit, text);
-        }
-    }
-    return text;
 }
 
 std::uint32_t statusOfPortWithoutDevice(std::uint16_t portStatus) {

@@ -56,10 +56,6 @@ std::optional<std::uint32_t> parseDecimal(std::string_view text, std::uint32_t l
 // surrogate pair.
 Bytes stringFromAttribute(std::string_view text);
 
-// The inverse for texts a model holds: UTF-16 units as the UTF-8 of a text
-// attribute, without the newline; an unpaired surrogate becomes U+FFFD.
-std::string utf8FromUnits(std::u16string_view units);
-
 // A port's `state`: true when something is attached (in any state of
 // enumeration), false for "not-attached", nothing for a text not known.
 std::optional<bool> portStateAttached(std::string_view text);

@@ -2,7 +2,7 @@
 
 #include "platform/sysfs_usb.h"
 #include "usbbus/family_hubs.h"
-#include "usbbus/kernel_attributes.h"
+#include "usbbus/utf.h"
 
 namespace vostrel::native {
 namespace {
@@ -29,7 +29,7 @@ std::vector<NativeHub> readFamilyHubs(const std::string& sysfs) {
 std::string hubListText(const std::vector<NativeHub>& hubs) {
     std::string text;
     for (std::size_t index = 0; index < hubs.size(); ++index) {
-        std::string serial = usbbus::utf8FromUnits(hubs[index].serial);
+        std::string serial = usbbus::utf16ToUtf8(hubs[index].serial);
         for (char& c : serial) {
             if (static_cast<unsigned char>(c) < 0x20 || c == '"' || c == 0x7F) c = '?';
         }

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "core/descriptors.h"
-#include "core/utf.h"
+#include "usbbus/utf.h"
 
 namespace vostrel::sim {
 
@@ -36,7 +36,7 @@ std::string firstText(const Device& device, const std::optional<LocalizedText>& 
     // Appended piece by piece: GCC 12 takes `"\"" + text` for an overlapping
     // copy (-Wrestrict) in release builds.
     std::string quoted = "\"";
-    quoted += utf16ToUtf8(*value);
+    quoted += usbbus::utf16ToUtf8(*value);
     quoted += '"';
     return quoted;
 }
@@ -80,7 +80,7 @@ private:
         text += ":";
         if (controller.number) text += " \\\\.\\HCD" + std::to_string(*controller.number);
         if (!controller.interfacePath.empty()) {
-            text += std::string(controller.number ? "," : "") + " interface " + utf16ToUtf8(controller.interfacePath);
+            text += std::string(controller.number ? "," : "") + " interface " + usbbus::utf16ToUtf8(controller.interfacePath);
         }
         text += std::string(controller.usb3 ? ", USB 3" : ", USB 2.0") + " root hub with " +
                 std::to_string(controller.portCount) + (controller.portCount == 1 ? " port" : " ports");
@@ -97,7 +97,7 @@ private:
         if (device.kind == Kind::FamilyHub) {
             const int index = view_.hubIndexOf(device);
             text += index >= 0 ? "hub " + std::to_string(index) + ", family hub" : "family hub";
-            const std::string serial = utf16ToUtf8(serialAsRead(device));
+            const std::string serial = usbbus::utf16ToUtf8(serialAsRead(device));
             text += serial.empty() ? ", no serial number" : ", serial \"" + serial + "\"";
             if (device.programmed) {
                 text += ", programmed with configuration " + std::to_string(device.programmed->configuration) +

@@ -18,8 +18,8 @@
 #include "core/bench_file.h"
 #include "core/description_error.h"
 #include "core/live_bench.h"
-#include "core/utf.h"
 #include "frame/text.h"
+#include "usbbus/utf.h"
 #include <vostrel/hub_api.h>
 
 #include "frame/records.h"
@@ -63,7 +63,7 @@ public:
 };
 
 std::string text(const char16_t (&field)[kTextUnits]) {
-    return utf16ToUtf8(std::u16string_view(field, textLength(field)));
+    return usbbus::utf16ToUtf8(std::u16string_view(field, textLength(field)));
 }
 
 // The device the demo watches: a device on a port of a hub of the family.

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "cli/demo_host.h"
-#include "core/utf.h"
+#include "usbbus/utf.h"
 
 namespace vostrel::sim::host {
 
@@ -16,7 +16,7 @@ const char* const kUsbStackFile = "vostrel_simstack.dll";
 namespace {
 
 std::wstring wide(const std::string& text) {
-    const auto units = utf8ToUtf16(text);
+    const auto units = usbbus::utf8ToUtf16(text);
     if (!units) throw std::runtime_error("not UTF-8: " + text);
     return std::wstring(units->begin(), units->end());
 }
@@ -30,7 +30,7 @@ std::wstring nativePath(const std::string& path) {
     return result;
 }
 
-std::string utf8(const std::wstring& text) { return utf16ToUtf8(std::u16string(text.begin(), text.end())); }
+std::string utf8(const std::wstring& text) { return usbbus::utf16ToUtf8(std::u16string(text.begin(), text.end())); }
 
 }  // namespace
 

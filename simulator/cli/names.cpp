@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/descriptors.h"
-#include "core/utf.h"
+#include "usbbus/utf.h"
 
 namespace vostrel::sim {
 
@@ -104,7 +104,7 @@ const Device& familyHubNamed(const BusView& view, std::string_view name) {
     if (hub == nullptr) hub = atLocation(view.bench(), name);
     if (hub == nullptr) {
         forEachDevice(view.bench(), [&](const Device& device) {
-            if (hub == nullptr && device.kind == Kind::FamilyHub && utf16ToUtf8(serialAsRead(device)) == name) {
+            if (hub == nullptr && device.kind == Kind::FamilyHub && usbbus::utf16ToUtf8(serialAsRead(device)) == name) {
                 hub = &device;
             }
         });

@@ -8,7 +8,7 @@
 #include <set>
 
 #include "core/description_error.h"
-#include "core/utf.h"
+#include "usbbus/utf.h"
 
 namespace vostrel::sim {
 
@@ -167,7 +167,7 @@ public:
     std::optional<std::u16string> name(std::string_view key) {
         const auto value = text(key);
         if (!value) return std::nullopt;
-        const auto wide = utf8ToUtf16(*value);
+        const auto wide = usbbus::utf8ToUtf16(*value);
         if (!wide || wide->empty() || wide->size() > kMaxNameUnits ||
             wide->find(u'\0') != std::u16string::npos) {
             fail(key, "expected a name of 1 to " + std::to_string(kMaxNameUnits) + " characters without NUL");
@@ -329,7 +329,7 @@ private:
     void claimHubName(const std::u16string& name, const std::string& pointer) {
         for (const auto& [other, where] : hubNames_) {
             if (equalIgnoringAsciiCase(other, name)) {
-                context_.fail(pointer, "hub name " + inQuotes(utf16ToUtf8(name)) + " is already used at " + where);
+                context_.fail(pointer, "hub name " + inQuotes(usbbus::utf16ToUtf8(name)) + " is already used at " + where);
             }
         }
         hubNames_.emplace_back(name, pointer);
@@ -399,7 +399,7 @@ private:
 
     std::u16string descriptorText(const Document& value, const std::string& pointer) {
         if (!value.is_string()) context_.fail(pointer, "expected a string, found " + typeName(value));
-        auto wide = utf8ToUtf16(value.get_ref<const std::string&>());
+        auto wide = usbbus::utf8ToUtf16(value.get_ref<const std::string&>());
         if (!wide || wide->size() > kMaxStringUnits) {
             context_.fail(pointer, "a USB string holds at most " + std::to_string(kMaxStringUnits) +
                                        " UTF-16 units (this one has " + std::to_string(wide ? wide->size() : 0) + ")");

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "core/file_system.h"
-#include "core/utf.h"
+#include "usbbus/utf.h"
 
 namespace vostrel::sim::fs {
 
@@ -15,7 +15,7 @@ namespace {
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 std::wstring wide(const std::string& path) {
-    const auto units = utf8ToUtf16(path);
+    const auto units = usbbus::utf8ToUtf16(path);
     if (!units) throw std::runtime_error("cannot use " + path + ": not UTF-8");
     return std::wstring(units->begin(), units->end());
 }
@@ -28,7 +28,7 @@ std::string errorText(DWORD error) {
     std::u16string text(reinterpret_cast<const char16_t*>(message != nullptr ? message : L""), length);
     if (message != nullptr) ::LocalFree(message);
     while (!text.empty() && (text.back() == u'\n' || text.back() == u'\r' || text.back() == u' ')) text.pop_back();
-    return text.empty() ? "error " + std::to_string(error) : utf16ToUtf8(text);
+    return text.empty() ? "error " + std::to_string(error) : usbbus::utf16ToUtf8(text);
 }
 
 [[noreturn]] void fail(const std::string& what, const std::string& path, DWORD error) {

@@ -4,7 +4,7 @@
 #include <map>
 #include <string_view>
 
-#include "core/utf.h"
+#include "usbbus/utf.h"
 
 namespace vostrel::sim {
 namespace {
@@ -120,7 +120,7 @@ std::optional<std::string> kernelString(const usbbus::Device& device, std::uint8
     for (std::size_t at = 2; at + 1 < text->size(); at += 2) {
         units.push_back(static_cast<char16_t>((*text)[at] | (*text)[at + 1] << 8));
     }
-    return utf16ToUtf8(units);
+    return usbbus::utf16ToUtf8(units);
 }
 
 class BedWriter {

@@ -19,7 +19,6 @@
 
 #include "child_process.h"
 #include "core/descriptors.h"
-#include "core/utf.h"
 #include "loaded_library.h"
 #include "native_bed.h"
 #include "native_library.h"
@@ -28,6 +27,7 @@
 #include "scan/scan_buffer.h"
 #include "scan/usb_tree_scan.h"
 #include "test_benches.h"
+#include "usbbus/utf.h"
 
 namespace vostrel::test {
 namespace {
@@ -45,7 +45,7 @@ std::vector<std::string> scannedSerials() {
     platform::useUsbStack(nullptr);
     std::vector<std::string> serials;
     for (int k = 0; k < buffer->identityCount; ++k) {
-        serials.push_back(sim::utf16ToUtf8(std::u16string(buffer->serials[k])));
+        serials.push_back(usbbus::utf16ToUtf8(std::u16string(buffer->serials[k])));
     }
     return serials;
 }
@@ -115,7 +115,7 @@ TEST(HubNumberingOnEveryBed, TheScanTheNativeLibraryAndTheSimulatorNumberHubsAli
         bus.load(bedOf(bench));
         std::vector<std::string> simulated;
         const sim::BusView view = benchView(bench);
-        for (const sim::Device* hub : view.familyHubs()) simulated.push_back(sim::utf16ToUtf8(sim::serialAsRead(*hub)));
+        for (const sim::Device* hub : view.familyHubs()) simulated.push_back(usbbus::utf16ToUtf8(sim::serialAsRead(*hub)));
 
         const std::vector<std::string> scanned = scannedSerials();
         EXPECT_EQ(listedSerials(), scanned) << label;

@@ -1,5 +1,5 @@
 // Hub class requests and the answers a hub gives to them, as untrusted
-// input; the model's texts back as the kernel's UTF-8.
+// input.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "usbbus/hub_requests.h"
-#include "usbbus/kernel_attributes.h"
 
 namespace vostrel::usbbus {
 namespace {
@@ -50,27 +49,6 @@ TEST(HubRequests, OnlyAHubDescriptorSayingEachPortIsSwitchedAllowsSwitching) {
     };
     for (const auto& [label, answer, superSpeed, each] : cases) {
         EXPECT_EQ(switchesEachPortsPower(answer, superSpeed), each) << label;
-    }
-}
-
-TEST(KernelTexts, ModelTextsGoBackToTheKernelsUtf8) {
-    const struct {
-        std::u16string units;
-        std::string text;
-    } cases[] = {
-        {u"VH0002A", "VH0002A"},
-        {u"シリアル-1", "シリアル-1"},
-        {u"\U0001F50C", "\xF0\x9F\x94\x8C"},
-        {std::u16string(1, char16_t(0xD800)) + u"x", "\xEF\xBF\xBDx"},  // a lone surrogate
-        {std::u16string(1, char16_t(0xDC00)), "\xEF\xBF\xBD"},
-    };
-    for (const auto& [units, text] : cases) {
-        EXPECT_EQ(utf8FromUnits(units), text);
-        if (text.find("\xEF\xBF\xBD") == std::string::npos) {
-            const Bytes descriptor = stringFromAttribute(text + "\n");
-            EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(descriptor.data() + 2), (descriptor.size() - 2) / 2),
-                      units);
-        }
     }
 }
 
