@@ -62,7 +62,8 @@ void monitorThread(std::shared_ptr<platform::Signal> stop, StartDelay delay, pla
 void saveAfterStop(ClearEnabled clear) {
     std::lock_guard lock(generalLock());
     if (clear == ClearEnabled::Yes) {
-        for (int slot = 0; slot < settings().count; ++slot) endRecoveryLocked(slot);
+        CurrentHubs hubs;
+        for (int slot = 0; slot < settings().count; ++slot) endRecoveryLocked(slot, hubs);
         std::atomic_ref(settings().enabled).store(0);
     }
     saveSettings();

@@ -6,64 +6,94 @@
 #include "portctl/port_switch.h"
 #include "recovery/event_log.h"
 #include "recovery/settings.h"
+#include "scan/device_views.h"
 #include "scan/monitor_view.h"
 
 namespace vostrel {
 namespace {
 
-struct PortOf {
+// The port a due check looks at: the entry's hub where the snapshot has it
+// now (-1: that hub is gone), and the entry as it stood, to find it again.
+struct DueCheck {
+    std::int32_t hubNow;
     std::int32_t hubIndex;
     std::int32_t portIndex;
+    std::uint32_t hubSerial;
 };
 
-// Logs the event, then cuts the port's power and starts its countdown. The
-// switch's result is ignored: the countdown runs either way. General lock held.
-void actOnFault(AutoCheckEntry& entry, EventCode code, const MonitorTimes& times) {
+// Where the entry's hub is in the snapshot: an entry that knows its hub
+// follows it to whatever index it has now, and keeps that index (saved with
+// the next save); -1 when no hub on the bus is that hub. An entry that does
+// not know its hub goes by its index. General lock held.
+std::int32_t hubNowOf(AutoCheckEntry& entry) {
+    if (entry.hubSerial == 0) return entry.hubIndex;
+    const int found = findHubBySerialHash(monitorSnapshotHubs(), entry.hubSerial);
+    if (found >= 0) entry.hubIndex = found;
+    return found;
+}
+
+// Logs the event, then cuts the port's power, on the entry's own hub only,
+// and starts its countdown. With that hub gone there is nothing to switch;
+// the countdown runs all the same. The switch's result is ignored: the
+// countdown runs either way. General lock held.
+void actOnFault(AutoCheckEntry& entry, std::int32_t hubNow, EventCode code, const MonitorTimes& times) {
     writeEventLine(entry, code);
-    switchPortLocked(entry.hubIndex, entry.portIndex, false);
+    if (hubNow >= 0) switchPortLocked(hubNow, entry.portIndex, false);
     entry.setRecoveryCountdown(times.offTime + 1u);
 }
 
 // Counts one tick for the entry at `slot`. Returns the port to check when a
 // check is due. General lock held.
-bool countTick(int slot, const MonitorTimes& times, PortOf& due) {
+bool countTick(int slot, const MonitorTimes& times, DueCheck& due) {
     AutoCheckEntry& entry = settings().entries[slot];
     if (const unsigned countdown = entry.recoveryCountdown(); countdown != 0) {
         entry.setRecoveryCountdown(countdown - 1);
-        if (countdown == 1) switchPortLocked(entry.hubIndex, entry.portIndex, true);
+        if (countdown == 1) {
+            if (const std::int32_t hub = hubNowOf(entry); hub >= 0) switchPortLocked(hub, entry.portIndex, true);
+        }
         return false;
     }
     if (entry.tickCounter < 255) ++entry.tickCounter;
     if (entry.tickCounter < times.interval) return false;
     entry.tickCounter = 0;
-    due = {entry.hubIndex, entry.portIndex};
+    const std::int32_t hubNow = hubNowOf(entry);
+    due = {hubNow, entry.hubIndex, entry.portIndex, entry.hubSerial};
     return true;
 }
 
 void handleEntry(int slot, const MonitorTimes& times) {
-    PortOf due{};
+    DueCheck due{};
     {
         std::lock_guard lock(generalLock());
         if (slot >= settings().count || !countTick(slot, times, due)) return;
     }
 
     DeviceInfoRecord found{};
-    if (!GetMonitorPortInfo(due.hubIndex, &found, due.portIndex)) return;
+    // A hub that is gone holds no device of the entry's: the device is
+    // missing. Any other hub at the old index is left alone.
+    if (due.hubNow >= 0 && !GetMonitorPortInfo(due.hubNow, &found, due.portIndex)) return;
 
     std::lock_guard lock(generalLock());
     // The list may have changed while the lock was free for the check: act
     // only on the entry that was checked.
     if (slot >= settings().count) return;
     AutoCheckEntry& entry = settings().entries[slot];
-    if (entry.hubIndex != due.hubIndex || entry.portIndex != due.portIndex) return;
+    if (entry.hubIndex != due.hubIndex || entry.portIndex != due.portIndex || entry.hubSerial != due.hubSerial) {
+        return;
+    }
 
     if (found.connectionStatus == DeviceConnected) {
-        if (found.configurationValue == 0) actOnFault(entry, NotConfigured, times);
+        if (found.configurationValue == 0) actOnFault(entry, due.hubNow, NotConfigured, times);
         if (found.vendorId != entry.vendorId || found.productId != entry.productId) {
-            actOnFault(entry, OtherDevice, times);
+            actOnFault(entry, due.hubNow, OtherDevice, times);
+        } else if (entry.hubSerial == 0) {
+            // An entry from a file written before entries knew their hub
+            // learns it where it finds its own device.
+            const HubIdentities& hubs = monitorSnapshotHubs();
+            if (due.hubNow < hubs.count) entry.hubSerial = hubs.serialHash[due.hubNow];
         }
     } else {
-        actOnFault(entry, NoDevice, times);
+        actOnFault(entry, due.hubNow, NoDevice, times);
     }
 }
 
@@ -78,19 +108,19 @@ int nextSlot(bool first) {
 
 }  // namespace
 
-void endRecoveryLocked(int slot) {
+void endRecoveryLocked(int slot, CurrentHubs& hubs) {
     AutoCheckSettings& block = settings();
     AutoCheckEntry& entry = block.entries[slot];
     if (entry.recoveryCountdown() == 0) return;
     entry.setRecoveryCountdown(0);  // so the loop below passes over this entry
     for (int other = 0; other < block.count; ++other) {
         const AutoCheckEntry& watcher = block.entries[other];
-        if (watcher.hubIndex == entry.hubIndex && watcher.portIndex == entry.portIndex &&
-            watcher.recoveryCountdown() != 0) {
-            return;
-        }
+        const bool sameHub = watcher.hubSerial != 0 && entry.hubSerial != 0 ? watcher.hubSerial == entry.hubSerial
+                                                                            : watcher.hubIndex == entry.hubIndex;
+        if (sameHub && watcher.portIndex == entry.portIndex && watcher.recoveryCountdown() != 0) return;
     }
-    switchPortLocked(entry.hubIndex, entry.portIndex, true);
+    const std::int32_t hub = entry.hubSerial == 0 ? entry.hubIndex : hubs.indexOf(entry.hubSerial);
+    if (hub >= 0) switchPortLocked(hub, entry.portIndex, true);
 }
 
 void runMonitorPass(const MonitorTimes& times, DeviceInfoBlock& snapshotArea, const platform::Signal& stop) {

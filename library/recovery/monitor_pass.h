@@ -5,6 +5,7 @@
 
 #include "frame/records.h"
 #include "platform/clock.h"
+#include "recovery/current_hubs.h"
 
 namespace vostrel {
 
@@ -22,10 +23,11 @@ struct MonitorTimes {
 void runMonitorPass(const MonitorTimes& times, DeviceInfoBlock& snapshotArea, const platform::Signal& stop);
 
 // Ends a recovery under way for the entry at `slot` (below count): clears
-// its countdown and switches its port on again, unless another entry's
+// its countdown and switches its port on again, on the entry's hub wherever
+// it is now (nowhere when that hub is gone), unless another entry's
 // recovery still holds the same port off. For an entry about to leave the
 // list, or when auto recovery is switched off: the monitor would then never
 // switch the port on. The caller holds the general lock.
-void endRecoveryLocked(int slot);
+void endRecoveryLocked(int slot, CurrentHubs& hubs);
 
 }  // namespace vostrel

@@ -21,7 +21,11 @@ struct AutoCheckEntry {
     std::int32_t portIndex;
     std::uint16_t vendorId;
     std::uint16_t productId;
-    std::uint8_t reserved16[4];
+    // hubSerialHash() of the watched hub's serial number string, so the entry
+    // follows its hub when the hub gets another index; 0: not known (a
+    // file written before entries kept it). Readers that know nothing of it
+    // take it for the reserved zeros it was.
+    std::uint32_t hubSerial;
     char16_t product[kTextUnits];
     char16_t manufacturer[kTextUnits];
     std::uint8_t countdown;    // ticks until the port is switched on again
@@ -42,7 +46,7 @@ static_assert(offsetof(AutoCheckEntry, hubIndex) == offsetof(PortInfoRecord, hub
 static_assert(offsetof(AutoCheckEntry, portIndex) == offsetof(PortInfoRecord, portIndex));
 static_assert(offsetof(AutoCheckEntry, vendorId) == offsetof(PortInfoRecord, vendorId));
 static_assert(offsetof(AutoCheckEntry, productId) == offsetof(PortInfoRecord, productId));
-static_assert(offsetof(AutoCheckEntry, reserved16) == 16);
+static_assert(offsetof(AutoCheckEntry, hubSerial) == 16);
 static_assert(offsetof(AutoCheckEntry, product) == offsetof(PortInfoRecord, product));
 static_assert(offsetof(AutoCheckEntry, manufacturer) == offsetof(PortInfoRecord, manufacturer));
 static_assert(offsetof(AutoCheckEntry, countdown) == 1044);

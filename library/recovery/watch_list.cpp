@@ -35,6 +35,7 @@ void copyEntryIn(const DeviceInfoRecord& record, AutoCheckEntry& entry) {
     std::fill(std::begin(entry.manufacturer), std::end(entry.manufacturer), u'\0');
     copyText(entry.product, record.product);
     copyText(entry.manufacturer, record.manufacturer);
+    entry.hubSerial = 0;
     entry.countdown = 0;
     entry.tickCounter = 0;
     entry.countdownExtraTick = 0;
@@ -71,7 +72,11 @@ HUB_API std::int32_t HUB_CALL Hub_SetAutoCheckDeviceInfo(const DeviceInfoRecord*
     std::lock_guard lock(generalLock());
     AutoCheckSettings& block = settings();
     if (block.count >= kMaxWatchEntries) return 0;
-    copyEntryIn(*record, block.entries[block.count]);
+    AutoCheckEntry& entry = block.entries[block.count];
+    copyEntryIn(*record, entry);
+    // The entry follows the hub that holds this index now.
+    CurrentHubs hubs;
+    entry.hubSerial = hubs.serialAt(entry.hubIndex);
     ++block.count;
     saveSettings();
     return 1;
@@ -123,7 +128,8 @@ HUB_API std::int32_t HUB_CALL Hub_DeleteAutoCheckDeviceInfo(const DeviceInfoReco
     if (slot < 0) return 0;
     // A port the monitor holds off for this entry would stay off for good:
     // the monitor never switches on the port of an entry that has gone.
-    endRecoveryLocked(slot);
+    CurrentHubs hubs;
+    endRecoveryLocked(slot, hubs);
     // Later entries move down one slot in order; the last slot keeps its
     // bytes but lies outside the count. Neither cursor moves.
     std::memmove(&block.entries[slot], &block.entries[slot + 1],

@@ -7,10 +7,12 @@
 namespace vostrel {
 namespace {
 
-// Each table is merged up to its own count of hub devices, not up to the
-// number of identities.
-void mergeTable(const PortInfoRecord* table, int count, DeviceInfoBlock& block) {
-    for (int h = 0; h < std::min(count, kMaxHubs); ++h) {
+// The tables hold each identity's two hub devices at the identity's own
+// place, zero where that side was not recorded, so merging them place by
+// place joins the halves by serial. A hub whose USB 2.0 hub device could not
+// be read is kept with its SuperSpeed side alone.
+void mergeTable(const PortInfoRecord* table, int hubs, DeviceInfoBlock& block) {
+    for (int h = 0; h < hubs; ++h) {
         for (int p = 0; p < kPortsPerHub; ++p) {
             const PortInfoRecord& source = table[h * kPortsPerHub + p];
             PortInfoRecord& target = portRecord(block, h, p);
@@ -23,10 +25,13 @@ void mergeTable(const PortInfoRecord* table, int count, DeviceInfoBlock& block) 
 
 }  // namespace
 
+int scannedHubCount(const ScanBuffer& scan) { return std::min<int>(scan.identityCount, kMaxHubs); }
+
 void mergeScanIntoBlock(const ScanBuffer& scan, DeviceInfoBlock& block) {
-    mergeTable(scan.ports5744, scan.count5744, block);
-    mergeTable(scan.ports2744, scan.count2744, block);
-    block.hubCount = scan.count2744;
+    const int hubs = scannedHubCount(scan);
+    mergeTable(scan.ports5744, hubs, block);
+    mergeTable(scan.ports2744, hubs, block);
+    block.hubCount = static_cast<std::uint8_t>(hubs);
 }
 
 void copyPortToDeviceRecord(const PortInfoRecord& port, DeviceInfoRecord& record, WithConfiguration with) {

@@ -7,10 +7,14 @@
 
 namespace vostrel {
 
-// Merges `scan` into `block`, which the caller passes zeroed. Each port
-// shows the 0x2744 side's record when that side reports anything there,
-// else the 0x5744 side's; every port of a merged hub carries its indexes.
-// The hub count is the number of 0x2744 hub devices.
+// The number of hubs a scan found: one per identity (serial number string),
+// whichever of its hub devices were recorded.
+int scannedHubCount(const ScanBuffer& scan);
+
+// Merges `scan` into `block`, which the caller passes zeroed. Hub k is
+// identity k. Each port shows the 0x2744 side's record when that side
+// reports anything there, else the 0x5744 side's; every port of a merged
+// hub carries its indexes.
 void mergeScanIntoBlock(const ScanBuffer& scan, DeviceInfoBlock& block);
 
 enum class WithConfiguration { No, Yes };

@@ -2,10 +2,6 @@
 
 #include <algorithm>
 #include <list>
-#include <mutex>
-
-#include "frame/locks.h"
-#include <vostrel/hub_api.h>
 
 namespace vostrel {
 namespace {
@@ -24,14 +20,10 @@ bool controllerListed(const std::u16string& key) {
     return std::find(list.begin(), list.end(), key) != list.end();
 }
 
+std::size_t listedControllerCount() { return controllers().size(); }
+
 void appendController(std::u16string key) { controllers().push_back(std::move(key)); }
 
 void ClearControllerList() { controllers().clear(); }
 
 }  // namespace vostrel
-
-extern "C" HUB_API std::int32_t HUB_CALL Hub_CleanupInfoList(void) {
-    std::lock_guard lock(vostrel::generalLock());
-    vostrel::ClearControllerList();
-    return 1;
-}

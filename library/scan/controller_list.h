@@ -3,12 +3,16 @@
 // interface list is scanned once. Library-wide state under the general lock.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace vostrel {
 
 // True when `key` is in the list (exact comparison of the UTF-16 units).
 bool controllerListed(const std::u16string& key);
+
+// The number of controllers in the list.
+std::size_t listedControllerCount();
 
 // Appends `key` at the tail.
 void appendController(std::u16string key);

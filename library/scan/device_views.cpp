@@ -13,23 +13,28 @@ namespace {
 // Trivially destructible, so they outlive any thread still scanning at exit.
 DeviceInfoBlock g_cache;
 DeviceInfoBlock g_snapshot;
+HubIdentities g_snapshotHubs;
 
 }  // namespace
 
 DeviceInfoBlock& deviceInfoCache() { return g_cache; }
 DeviceInfoBlock& monitorSnapshot() { return g_snapshot; }
+HubIdentities& monitorSnapshotHubs() { return g_snapshotHubs; }
 
 void resetDeviceViews() {
     std::memset(&g_cache, 0, sizeof g_cache);
     std::memset(&g_snapshot, 0, sizeof g_snapshot);
+    g_snapshotHubs = HubIdentities{};
 }
 
-void scanIntoBlock(DeviceInfoBlock& block) {
+void scanIntoBlock(DeviceInfoBlock& block, HubIdentities* identities) {
+    if (identities != nullptr) identities->count = 0;
     // About 280 KB: on the heap, never on the calling thread's stack.
     const std::unique_ptr<ScanBuffer> scan(new (std::nothrow) ScanBuffer());
     if (!scan) return;
     ScanUsbTree(*scan);
     mergeScanIntoBlock(*scan, block);
+    if (identities != nullptr) identitiesOfScan(*scan, *identities);
 }
 
 int readViewPort(const DeviceInfoBlock& view, int hubIndex, int portIndex, DeviceInfoRecord& record,

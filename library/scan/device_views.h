@@ -5,18 +5,22 @@
 
 #include "frame/records.h"
 #include "scan/block_merge.h"
+#include "scan/hub_identity.h"
 
 namespace vostrel {
 
 DeviceInfoBlock& deviceInfoCache();
 DeviceInfoBlock& monitorSnapshot();
+// The identities of the monitor snapshot's hubs, rebuilt with it.
+HubIdentities& monitorSnapshotHubs();
 
 // Zeroes both views; part of the library's load steps.
 void resetDeviceViews();
 
 // Runs one scan in a working area of its own and merges it into `block`,
-// which the caller passes zeroed. The caller holds the general lock.
-void scanIntoBlock(DeviceInfoBlock& block);
+// which the caller passes zeroed, and, when asked, the hubs' identities into
+// `identities`. The caller holds the general lock.
+void scanIntoBlock(DeviceInfoBlock& block, HubIdentities* identities = nullptr);
 
 // Clears `record` and, when the hub and port indexes lie inside `view`,
 // fills it from that port and returns 1; else returns 0.

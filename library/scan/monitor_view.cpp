@@ -12,7 +12,7 @@ std::int32_t BuildMonitorSnapshot(DeviceInfoBlock* out) {
     std::lock_guard lock(generalLock());
     DeviceInfoBlock& snapshot = monitorSnapshot();
     std::memset(&snapshot, 0, sizeof snapshot);
-    scanIntoBlock(snapshot);
+    scanIntoBlock(snapshot, &monitorSnapshotHubs());
     std::memcpy(out, &snapshot, sizeof snapshot);
     return 1;
 }

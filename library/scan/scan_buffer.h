@@ -31,6 +31,12 @@ struct DeviceSerials {
     std::u16string ports2744[kMaxHubs * kPortsPerHub];
 };
 
+// Where a hub hangs: the kernel's name of its USB 2.0 hub device where the
+// stack names hubs as the kernel does ("1-3.2"), else the scan's position
+// of its host controller and the port path below the root hub ("0-1.4").
+// The longest path, seven tiers of three-digit ports, fits with room.
+inline constexpr std::size_t kLocationChars = 48;
+
 // About 280 KB: allocated per scan on the heap, zeroed.
 struct ScanBuffer {
     std::uint8_t count5744;      // 0x5744 hub devices recorded, at most 32
@@ -41,6 +47,10 @@ struct ScanBuffer {
     // Identity k, port number n (1 to 4) is element 4 k + n - 1.
     PortInfoRecord ports5744[kMaxHubs * kPortsPerHub];
     PortInfoRecord ports2744[kMaxHubs * kPortsPerHub];
+    // The location of identity k, NUL-terminated: its USB 2.0 hub device's,
+    // else its SuperSpeed hub device's.
+    char locations[kMaxHubs][kLocationChars];
+    bool usb2Located[kMaxHubs];  // locations[k] is the USB 2.0 hub device's
     DeviceSerials* deviceSerials;  // null: the devices' serials are not kept
 };
 
@@ -50,8 +60,9 @@ static_assert(offsetof(ScanBuffer, identityCount) == 2);
 static_assert(offsetof(ScanBuffer, serials) == 4);
 static_assert(offsetof(ScanBuffer, ports5744) == 4 + 32 * 512);
 static_assert(offsetof(ScanBuffer, ports2744) == 4 + 32 * 512 + 128 * 1052);
-// The pointer follows the tables, after padding to its own alignment.
-inline constexpr std::size_t kScanTablesEnd = 4 + 32 * 512 + 2 * 128 * 1052;
+static_assert(offsetof(ScanBuffer, locations) == 4 + 32 * 512 + 2 * 128 * 1052);
+// The pointer follows the locations, after padding to its own alignment.
+inline constexpr std::size_t kScanTablesEnd = offsetof(ScanBuffer, usb2Located) + kMaxHubs;
 static_assert(offsetof(ScanBuffer, deviceSerials) ==
               (kScanTablesEnd + alignof(DeviceSerials*) - 1) / alignof(DeviceSerials*) * alignof(DeviceSerials*));
 static_assert(sizeof(ScanBuffer) == offsetof(ScanBuffer, deviceSerials) + sizeof(DeviceSerials*));

@@ -1,6 +1,7 @@
 #include "scan/usb_tree_scan.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <vector>
@@ -21,11 +22,58 @@ constexpr std::uint32_t kInterfacePathUnits = 32768;
 
 const std::u16string kDevicePrefix = u"\\\\.\\";
 
+// The kernel's name of a device in a hub name the host's Linux stack gives,
+// "USB#" and then "<bus>-<port>[.<port>...]"; empty for any other name.
+std::string kernelDeviceName(const std::u16string& hubName) {
+    const std::u16string_view prefix = u"USB#";
+    if (hubName.size() <= prefix.size() || std::u16string_view(hubName).substr(0, prefix.size()) != prefix) return {};
+    std::string name;
+    bool dash = false;
+    bool digitBefore = false;
+    for (const char16_t unit : std::u16string_view(hubName).substr(prefix.size())) {
+        if (unit >= u'0' && unit <= u'9') {
+            digitBefore = true;
+        } else if ((unit == u'-' && !dash) || (unit == u'.' && dash)) {
+            if (!digitBefore) return {};
+            dash = true;
+            digitBefore = false;
+        } else {
+            return {};
+        }
+        name.push_back(static_cast<char>(unit));
+    }
+    return dash && digitBefore ? name : std::string();
+}
+
+// Where the hub being walked hangs, as kLocationChars describes.
+std::string locationOf(const ScanWalk& walk, const std::u16string& hubName) {
+    std::string location = kernelDeviceName(hubName);
+    if (!location.empty()) return location;
+    location = std::to_string(walk.controller);
+    char separator = '-';
+    for (const std::uint32_t port : walk.ports) {
+        location += separator + std::to_string(port);
+        separator = '.';
+    }
+    return location;
+}
+
+// Keeps the location of identity `k`: the first hub device met for it, and
+// the USB 2.0 hub device's in place of a SuperSpeed one's.
+void locateIdentity(ScanBuffer& buffer, int k, bool superSpeed, const std::string& location) {
+    const bool known = buffer.locations[k][0] != '\0';
+    if (superSpeed ? known : (known && buffer.usb2Located[k])) return;
+    const std::size_t n = std::min(location.size(), kLocationChars - 1);
+    std::memcpy(buffer.locations[k], location.data(), n);
+    buffer.locations[k][n] = '\0';
+    buffer.usb2Located[k] = !superSpeed;
+}
+
 // Records the ports of a family hub device under the identity of `serial`.
 // Hub devices beyond 32 of one product ID, and serials beyond 32 distinct
 // ones, are left out: the tables have no room for them.
 void recordFamilyHub(ScanBuffer& buffer, const UsbDevice& hub, std::uint16_t productId,
-                     const std::u16string& serial) {
+                     const std::u16string& serial, const std::string& location) {
     const bool superSpeed = productId == kSuperSpeedHubProductId;
     std::uint8_t& count = superSpeed ? buffer.count5744 : buffer.count2744;
     if (count >= kMaxHubs) return;
@@ -35,6 +83,7 @@ void recordFamilyHub(ScanBuffer& buffer, const UsbDevice& hub, std::uint16_t pro
         k = buffer.identityCount++;
         copyText(buffer.serials[k], serial.c_str());
     }
+    locateIdentity(buffer, k, superSpeed, location);
     PortInfoRecord* table = superSpeed ? buffer.ports5744 : buffer.ports2744;
     std::u16string* serials = nullptr;
     if (buffer.deviceSerials != nullptr) {
@@ -87,9 +136,10 @@ void ScanUsbTree(ScanBuffer& buffer) {
 void ScanHostController(const UsbDevice& controller, ScanBuffer& buffer) {
     auto key = QueryControllerKey(controller);
     if (!key || controllerListed(*key)) return;
+    const int position = static_cast<int>(listedControllerCount());
     appendController(std::move(*key));
     if (const auto rootHub = QueryRootHubName(controller)) {
-        ScanWalk walk{controller.stack(), buffer};
+        ScanWalk walk{controller.stack(), buffer, position, {}};
         ScanHub(walk, *rootHub, nullptr, nullptr, 0);
     }
 }
@@ -104,7 +154,8 @@ bool ScanHub(ScanWalk& walk, const std::u16string& hubName, const USB_NODE_CONNE
     if (!hub.control(IOCTL_USB_GET_NODE_INFORMATION, &node, sizeof node, &node, sizeof node)) return false;
 
     if (parent != nullptr && isFamilyHub(parent->DeviceDescriptor.idVendor, parent->DeviceDescriptor.idProduct)) {
-        recordFamilyHub(walk.buffer, hub, parent->DeviceDescriptor.idProduct, serial ? *serial : u"");
+        recordFamilyHub(walk.buffer, hub, parent->DeviceDescriptor.idProduct, serial ? *serial : u"",
+                        locationOf(walk, hubName));
     }
     ScanHubPorts(walk, hub, node.u.HubInformation.HubDescriptor.bNumberOfPorts, depth);
     return true;
@@ -120,7 +171,9 @@ void ScanHubPorts(ScanWalk& walk, const UsbDevice& hub, std::uint32_t portCount,
 
         if (connection->DeviceIsHub && depth < kMaxHubDepth) {
             if (const auto name = QueryDownstreamHubName(hub, port)) {
+                walk.ports.push_back(port);
                 ScanHub(walk, *name, &*connection, &serial, depth + 1);
+                walk.ports.pop_back();
             }
         }
     }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "usbbus/usb_ioctl.h"
 #include "scan/scan_buffer.h"
@@ -27,6 +28,8 @@ inline constexpr std::uint32_t kMaxControllerInterfaces = 256;
 struct ScanWalk {
     platform::UsbStack& stack;
     ScanBuffer& buffer;
+    int controller = 0;               // its position among the controllers scanned
+    std::vector<std::uint32_t> ports;  // port path from the root hub to the hub being scanned
     int hubsLeft = kMaxHubsPerController;
 };
 

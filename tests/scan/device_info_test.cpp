@@ -35,15 +35,17 @@ protected:
 // Met in this order: hub 0 on a USB 3 link, hub 1 on USB 2, hub 2 on USB 3
 // without its 0x2744 device, hub 3 on USB 2: three 0x2744 and two 0x5744 hub
 // devices under four identities. A port shows its USB 2 side's record when
-// that has a device, else its SuperSpeed side's; each table is merged up to
-// its own count, so hub 2's SuperSpeed device does not show.
+// that has a device, else its SuperSpeed side's. Hub 2's USB 2 side is no
+// hub of the family: the hub is kept with its SuperSpeed side alone, and
+// hub 3 after it is not lost.
 TEST_F(DeviceInfo, BlockHoldsExactlyTheMergedPorts) {
     std::vector<FamilyHub> hubs;
     for (const Link link : {Link::Usb3, Link::Usb2, Link::Usb3, Link::Usb2}) {
         hubs.push_back(stack_.addFamilyHubs(1, link)[0]);
     }
     hubs[2].device2744->ids(0x0424, 0x2745);
-    hubs[2].plug(0, Side::SuperSpeed);
+    hubs[2].plug(0, Side::SuperSpeed).ids(0x1111, 0x2222);
+    hubs[3].plug(3).ids(0x3333, 0x4444);
     hubs[0].plug(0, Side::SuperSpeed).ids(0x0BC2, 0x2344, 0x0708).languages({0x0409, 0x0411}).serial(u"NA9X");
     hubs[0].device(0, Side::SuperSpeed)->manufacturer(u"Seagull").string(1, 0x0411, u"シーガル").product(u"Portable Disk");
     hubs[0].plug(1, Side::SuperSpeed).product(u"Hidden");
@@ -55,7 +57,7 @@ TEST_F(DeviceInfo, BlockHoldsExactlyTheMergedPorts) {
     ASSERT_EQ(Hub_GetDeviceInfo(block.get()), 1);
 
     auto expected = std::make_unique<DeviceInfoBlock>();
-    expected->hubCount = 3;
+    expected->hubCount = 4;
     expected->ports[0] = {.vendorId = 0x0BC2, .productId = 0x2344, .deviceRelease = 0x0708, .configurationValue = 1,
                           .speed = UsbSuperSpeed, .product = u"Portable Disk", .manufacturer = u"Seagull",
                           .connectionStatus = DeviceConnected};
@@ -64,7 +66,11 @@ TEST_F(DeviceInfo, BlockHoldsExactlyTheMergedPorts) {
                           .connectionStatus = DeviceConnected};
     expected->ports[2] = {.deviceRelease = 0x0100, .configurationValue = 1, .speed = UsbSuperSpeed,
                           .connectionStatus = DeviceFailedEnumeration};
-    for (int i = 0; i < 3 * kPortsPerHub; ++i) {
+    expected->ports[8] = {.vendorId = 0x1111, .productId = 0x2222, .deviceRelease = 0x0100, .configurationValue = 1,
+                          .speed = UsbSuperSpeed, .connectionStatus = DeviceConnected};
+    expected->ports[15] = {.vendorId = 0x3333, .productId = 0x4444, .deviceRelease = 0x0100, .configurationValue = 1,
+                           .speed = UsbHighSpeed, .connectionStatus = DeviceConnected};
+    for (int i = 0; i < 4 * kPortsPerHub; ++i) {
         expected->ports[i].hubIndex = i / kPortsPerHub;
         expected->ports[i].portIndex = i % kPortsPerHub;
     }
