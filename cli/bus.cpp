@@ -2,14 +2,16 @@
 
 #include <algorithm>
 #include <memory>
+#include <string>
 
 #include "utf8_text.h"
 
 namespace vostrel::cli {
 
-Bus readBus(const HubLibrary& hub, WithSerials withSerials) {
+Bus readBus(const HubLibrary& hub) {
     Bus bus;
-    if (withSerials == WithSerials::Yes) bus.serials = scanDeviceSerials();
+    Sightings sightings = scanSerials();
+    bus.serials = std::move(sightings.devices);
     const auto block = std::make_unique<DeviceInfoBlock>();
     hub.getDeviceInfo(block.get());
     bus.hubCount = std::min<int>(block->hubCount, HUB_MAX_HUBS);
@@ -27,12 +29,29 @@ Bus readBus(const HubLibrary& hub, WithSerials withSerials) {
             bus.ports.push_back(std::move(port));
         }
     }
+    if (sightings.hubs.size() == static_cast<std::size_t>(bus.hubCount)) bus.hubs = std::move(sightings.hubs);
     for (const SerialSighting& sighting : bus.serials) {
         if (!bus.hasHub(sighting.place.hub)) continue;
         BusPort& port = bus.ports[static_cast<std::size_t>(sighting.place.hub * 4 + sighting.place.port - 1)];
         if (showsDevice(port) && port.id == sighting.id) port.serial = sighting.serial;
     }
     return bus;
+}
+
+int findHubNow(const HubSighting& hub) {
+    const std::vector<HubSighting> now = scanSerials().hubs;
+    int found = -1;
+    for (std::size_t k = 0; k < now.size(); ++k) {
+        if (now[k].serial != hub.serial) continue;
+        if (now[k].location == hub.location) return static_cast<int>(k);
+        if (found < 0) found = static_cast<int>(k);
+    }
+    return found;
+}
+
+std::string hubText(int index, const HubSighting& hub) {
+    return "hub " + std::to_string(index) + " (" + (hub.serial.empty() ? "no serial" : hub.serial) + " at " +
+           hub.location + ")";
 }
 
 bool showsDevice(const BusPort& port) { return port.status != HUB_NO_DEVICE_CONNECTED; }

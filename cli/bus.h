@@ -25,19 +25,31 @@ struct BusPort {
 struct Bus {
     int hubCount = 0;
     std::vector<BusPort> ports;            // four per hub, in hub and port order
-    std::vector<SerialSighting> serials;   // filled when asked for
+    std::vector<SerialSighting> serials;
+    // Each hub's serial number and location, by hub index; empty when the
+    // lookup saw other hubs than the hub library's scan.
+    std::vector<HubSighting> hubs;
 
     const BusPort& at(Place place) const { return ports[static_cast<std::size_t>(place.hub * 4 + place.port - 1)]; }
     bool hasHub(int hub) const { return hub >= 0 && hub < hubCount; }
+    const HubSighting* hub(int index) const {
+        return index >= 0 && static_cast<std::size_t>(index) < hubs.size() ? &hubs[static_cast<std::size_t>(index)]
+                                                                           : nullptr;
+    }
 };
 
-enum class WithSerials { No, Yes };
-
 // One scan through Hub_GetDeviceInfo, with each port's watched flag from the
-// watch list; with serials, a lookup of the devices' serial numbers just
-// before, each kept on its port only when the library's scan shows the same
-// device there.
-Bus readBus(const HubLibrary& hub, WithSerials withSerials);
+// watch list, and a lookup of the hubs' and devices' serial numbers just
+// before, each device's kept on its port only when the library's scan shows
+// the same device there.
+Bus readBus(const HubLibrary& hub);
+
+// The index of the hub with this serial number on the bus now (a scan of its
+// own), the one at `location` among several; -1 when none is there.
+int findHubNow(const HubSighting& hub);
+
+// "hub 0 (VH0002A at 1-3.2)"
+std::string hubText(int index, const HubSighting& hub);
 
 // Whether the hub reports a device on the port.
 bool showsDevice(const BusPort& port);

@@ -15,11 +15,15 @@ namespace {
 
 // The options that name a port by its device, shared by `port` and `watch`.
 struct PortOptions {
+    std::optional<std::string> hub;
     std::optional<std::string> serial;
     std::optional<std::string> device;
     std::optional<std::string> index;
 
     void addTo(CLI::App& command) {
+        command.add_option("--hub", hub, "the hub by its serial number or location, as 'list' shows them; then "
+                                         "give PORT alone")
+            ->type_name("SERIAL|LOCATION");
         command.add_option("--serial", serial, "the port of the device with this serial number")
             ->type_name("TEXT");
         command.add_option("--device", device, "the port of the device with these vendor and product IDs (hex)")
@@ -28,7 +32,7 @@ struct PortOptions {
             ->type_name("N");
     }
 
-    PortName name(const std::vector<std::string>& words) const { return portNameFrom(words, serial, device, index); }
+    PortName name(const std::vector<std::string>& words) const { return portNameFrom(words, hub, serial, device, index); }
 };
 
 // Words given of `candidates`, in order, up to the first missing one.

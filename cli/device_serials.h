@@ -1,6 +1,7 @@
 // The serial numbers of the devices on the family's ports.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,9 +16,21 @@ struct SerialSighting {
     std::string serial;
 };
 
-// Every device that names a serial number on a port of a hub of the
-// family, hubs numbered as the hub library numbers them, in hub and port
-// order.
-std::vector<SerialSighting> scanDeviceSerials();
+// A hub of the family as a scan just saw it: its serial number, which stays
+// with the hub, and where it hangs (e.g. "1-3.2").
+struct HubSighting {
+    std::string serial;
+    std::string location;
+    std::uint32_t serialHash = 0;  // as a watch entry keeps it
+};
+
+struct Sightings {
+    std::vector<HubSighting> hubs;         // by hub index
+    std::vector<SerialSighting> devices;   // in hub and port order
+};
+
+// Every hub of the family and every device that names a serial number on
+// one of their ports, hubs numbered as the hub library numbers them.
+Sightings scanSerials();
 
 }  // namespace vostrel::cli

@@ -9,7 +9,7 @@ namespace vostrel::cli {
 
 int listCommand(const std::string& stateFolder, Output output) {
     const Session session(stateFolder, StateUse::Read);
-    const Bus bus = readBus(session.hub(), WithSerials::Yes);
+    const Bus bus = readBus(session.hub());
     if (output == Output::Json) {
         printJson(busJson(bus), std::cout);
     } else {

@@ -39,6 +39,14 @@ std::string timeText(const LogEvent& e, char dateSeparator, char between) {
     return text;
 }
 
+// The index of the hub on `bus` that the entry follows, -1 when none is it.
+int followedHub(const WatchEntry& entry, const Bus& bus) {
+    for (std::size_t k = 0; k < bus.hubs.size(); ++k) {
+        if (bus.hubs[k].serialHash == entry.hubSerial) return static_cast<int>(k);
+    }
+    return -1;
+}
+
 }  // namespace
 
 std::string statusName(std::uint32_t status) {
@@ -70,6 +78,13 @@ void printBusText(const Bus& bus, std::ostream& out) {
                         cell(port.serial.value_or("")), port.watched ? "yes" : "no"});
     }
     printTable(rows, out);
+    out << '\n';
+    std::vector<std::vector<std::string>> hubRows{{"HUB", "SERIAL", "LOCATION"}};
+    for (int h = 0; h < bus.hubCount; ++h) {
+        const HubSighting* hub = bus.hub(h);
+        hubRows.push_back({std::to_string(h), hub ? cell(hub->serial) : "?", hub ? cell(hub->location) : "?"});
+    }
+    printTable(hubRows, out);
 }
 
 json busJson(const Bus& bus) {
@@ -90,33 +105,52 @@ json busJson(const Bus& bus) {
                              {"serial", port.serial ? json(*port.serial) : json(nullptr)},
                              {"watched", port.watched}});
         }
-        hubs.push_back({{"hub", h}, {"ports", std::move(ports)}});
+        const HubSighting* hub = bus.hub(h);
+        hubs.push_back({{"hub", h},
+                        {"serial", hub ? json(hub->serial) : json(nullptr)},
+                        {"location", hub ? json(hub->location) : json(nullptr)},
+                        {"ports", std::move(ports)}});
     }
     return {{"hubCount", bus.hubCount}, {"hubs", std::move(hubs)}};
 }
 
-void printWatchListText(const std::vector<WatchEntry>& entries, std::ostream& out) {
+void printWatchListText(const std::vector<WatchEntry>& entries, const Bus& bus, std::ostream& out) {
     if (entries.empty()) {
         out << "The watch list is empty.\n";
         return;
     }
-    std::vector<std::vector<std::string>> rows{{"HUB", "PORT", "DEVICE", "MANUFACTURER", "PRODUCT"}};
+    std::vector<std::vector<std::string>> rows{{"HUB", "PORT", "DEVICE", "MANUFACTURER", "PRODUCT", "FOLLOWS"}};
     for (const WatchEntry& entry : entries) {
+        std::string follows = "-";
+        if (entry.hubSerial != 0) {
+            const int now = followedHub(entry, bus);
+            follows = now < 0 ? "a hub that is gone" : hubText(now, *bus.hub(now));
+        }
         rows.push_back({std::to_string(entry.place.hub), std::to_string(entry.place.port), deviceIdText(entry.id),
-                        cell(entry.manufacturer), cell(entry.product)});
+                        cell(entry.manufacturer), cell(entry.product), follows});
     }
     printTable(rows, out);
 }
 
-json watchListJson(const std::vector<WatchEntry>& entries) {
+json watchListJson(const std::vector<WatchEntry>& entries, const Bus& bus) {
     json list = json::array();
     for (const WatchEntry& entry : entries) {
+        json follows(nullptr);
+        if (entry.hubSerial != 0) {
+            const int now = followedHub(entry, bus);
+            const HubSighting* hub = bus.hub(now);
+            follows = {{"onBus", hub != nullptr},
+                       {"hub", hub ? json(now) : json(nullptr)},
+                       {"serial", hub ? json(hub->serial) : json(nullptr)},
+                       {"location", hub ? json(hub->location) : json(nullptr)}};
+        }
         list.push_back({{"hub", entry.place.hub},
                         {"port", entry.place.port},
                         {"vendorId", hexId(entry.id.vendorId)},
                         {"productId", hexId(entry.id.productId)},
                         {"manufacturer", textOrNull(entry.manufacturer)},
-                        {"product", textOrNull(entry.product)}});
+                        {"product", textOrNull(entry.product)},
+                        {"follows", std::move(follows)}});
     }
     return {{"devices", std::move(list)}};
 }

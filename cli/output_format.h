@@ -23,8 +23,9 @@ std::string hexId(std::uint16_t id);  // "7E57"
 void printBusText(const Bus& bus, std::ostream& out);
 nlohmann::ordered_json busJson(const Bus& bus);
 
-void printWatchListText(const std::vector<WatchEntry>& entries, std::ostream& out);
-nlohmann::ordered_json watchListJson(const std::vector<WatchEntry>& entries);
+// Each entry with the hub it follows, as `bus` shows that hub now.
+void printWatchListText(const std::vector<WatchEntry>& entries, const Bus& bus, std::ostream& out);
+nlohmann::ordered_json watchListJson(const std::vector<WatchEntry>& entries, const Bus& bus);
 
 // One line of the event log: its event by name, or the line as it stands
 // when it is not an event line.

@@ -23,16 +23,25 @@ std::string portDescription(const BusPort& port) {
 
 }  // namespace
 
-PortName portNameFrom(const std::vector<std::string>& words, const std::optional<std::string>& serial,
-                      const std::optional<std::string>& device, const std::optional<std::string>& index) {
-    const int ways = (words.empty() ? 0 : 1) + (serial ? 1 : 0) + (device ? 1 : 0);
-    if (ways == 0) throw usageError("name the port: HUB PORT, --serial TEXT or --device VID:PID");
-    if (ways > 1) throw usageError("name the port one way only: HUB PORT, --serial TEXT or --device VID:PID");
-    if (!words.empty() && words.size() != 2) throw usageError("give both HUB and PORT");
-    if (index && words.size() == 2) throw usageError("--index picks among devices named by --serial or --device");
+PortName portNameFrom(const std::vector<std::string>& words, const std::optional<std::string>& hub,
+                      const std::optional<std::string>& serial, const std::optional<std::string>& device,
+                      const std::optional<std::string>& index) {
+    const int ways = (words.empty() && !hub ? 0 : 1) + (serial ? 1 : 0) + (device ? 1 : 0);
+    if (ways == 0) throw usageError("name the port: HUB PORT, --hub HUB PORT, --serial TEXT or --device VID:PID");
+    if (ways > 1) {
+        throw usageError("name the port one way only: HUB PORT, --hub HUB PORT, --serial TEXT or --device VID:PID");
+    }
+    if (hub && words.size() != 1) throw usageError("--hub names the hub: give PORT alone");
+    if (!hub && !words.empty() && words.size() != 2) throw usageError("give both HUB and PORT");
+    if (index && !words.empty()) throw usageError("--index picks among devices named by --serial or --device");
     if (serial && serial->empty()) throw usageError("--serial: give the device's serial number");
+    if (hub && hub->empty()) throw usageError("--hub: give the hub's serial number or location");
 
     PortName name;
+    if (hub) {
+        name.place = Place{0, parsePort(words[0])};
+        name.hub = hub;
+    }
     if (words.size() == 2) name.place = Place{parseHub(words[0]), parsePort(words[1])};
     name.serial = serial;
     if (device) name.device = parseDeviceId(*device);
@@ -50,7 +59,25 @@ std::string deviceIdText(DeviceId id) {
     return text;
 }
 
+int chooseHub(const Bus& bus, const std::string& name) {
+    if (bus.hubs.size() != static_cast<std::size_t>(bus.hubCount)) throw failure("the bus changed; try again");
+    std::vector<int> fitting;
+    for (int k = 0; k < bus.hubCount; ++k) {
+        if (bus.hubs[static_cast<std::size_t>(k)].serial == name || bus.hubs[static_cast<std::size_t>(k)].location == name) {
+            fitting.push_back(k);
+        }
+    }
+    if (fitting.size() == 1) return fitting.front();
+    std::string list;
+    for (int k = 0; k < bus.hubCount; ++k) list += "\n  " + hubText(k, bus.hubs[static_cast<std::size_t>(k)]);
+    if (fitting.empty()) {
+        throw failure("no hub " + name + " on the bus" + (bus.hubCount == 0 ? ": " + hubRange(bus) : ";" + list));
+    }
+    throw failure(std::to_string(fitting.size()) + " hubs fit " + name + "; name one by its location:" + list);
+}
+
 Place choosePort(const Bus& bus, const PortName& name) {
+    if (name.hub) return Place{chooseHub(bus, *name.hub), name.place->port};
     if (name.place) {
         if (!bus.hasHub(name.place->hub)) {
             throw failure("no hub " + std::to_string(name.place->hub) + ": " + hubRange(bus));

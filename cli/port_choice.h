@@ -1,4 +1,5 @@
-// Which port a command acts on: named by its place (HUB PORT), by the serial
+// Which port a command acts on: named by its place (HUB PORT, or PORT with
+// --hub naming the hub by its serial number or location), by the serial
 // number of the device on it (--serial) or by the device's IDs (--device),
 // with --index to pick one of several devices that fit the name.
 #pragma once
@@ -15,21 +16,29 @@
 namespace vostrel::cli {
 
 struct PortName {
-    std::optional<Place> place;
+    std::optional<Place> place;    // its hub named by `hub` when that is set
+    std::optional<std::string> hub;
     std::optional<std::string> serial;
     std::optional<DeviceId> device;
     std::optional<unsigned> index;
 };
 
-// From a command's words (none, or HUB and PORT) and options. Usage errors
-// (2) for a malformed value or a name given twice or not at all.
-PortName portNameFrom(const std::vector<std::string>& words, const std::optional<std::string>& serial,
-                      const std::optional<std::string>& device, const std::optional<std::string>& index);
+// From a command's words (none, HUB and PORT, or PORT with --hub) and
+// options. Usage errors (2) for a malformed value or a name given twice or
+// not at all.
+PortName portNameFrom(const std::vector<std::string>& words, const std::optional<std::string>& hub,
+                      const std::optional<std::string>& serial, const std::optional<std::string>& device,
+                      const std::optional<std::string>& index);
+
+// The index of the hub that `name` (a serial number or a location) names on
+// `bus`. Fails (1) when none or several fit, or the hubs are not known.
+int chooseHub(const Bus& bus, const std::string& name);
 
 std::string placeText(Place place);  // "hub 0 port 2"
 std::string deviceIdText(DeviceId id);  // "7E57:0C31"
 
 // The port `name` names on `bus`. Fails (1) when the hub is not on the bus,
+// --hub names no hub or several,
 // no device fits, several fit and no --index picks one, or the port found
 // by serial no longer shows that device in the hub library's scan.
 Place choosePort(const Bus& bus, const PortName& name);

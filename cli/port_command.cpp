@@ -40,7 +40,7 @@ int portCommand(const std::string& stateFolder, const PortName& name, PortAction
 
     const Session session(stateFolder, StateUse::Read);
     const HubLibrary& hub = session.hub();
-    const Bus bus = readBus(hub, name.serial ? WithSerials::Yes : WithSerials::No);
+    const Bus bus = readBus(hub);
     const Place place = choosePort(bus, name);
     if (hub.initVendorLibrary() == 0) {
         throw failure(std::string("the vendor library ") + vostrel::platform::kVendorLibraryName +
@@ -51,14 +51,27 @@ int portCommand(const std::string& stateFolder, const PortName& name, PortAction
         return 0;
     }
     const std::chrono::milliseconds pause = offTime.value_or(storedOffTime(hub));
+    // The port is switched on again on the hub it was switched off on: when
+    // another hub comes or goes during the pause, that hub may have another
+    // number, and the old number another hub.
+    const HubSighting* identity = bus.hub(place.hub);
+    if (identity == nullptr) throw failure("the bus changed; try again");
+    const HubSighting cycled = *identity;
     switchPort(hub, place, false);
     const bool interrupted = signals->wait(pause);
-    try {
-        switchPort(hub, place, true);
-    } catch (const CommandError& error) {
-        throw failure(placeText(place) + " stays off: " + error.what());
+    const int hubNow = findHubNow(cycled);
+    if (hubNow < 0) {
+        throw failure(hubText(place.hub, cycled) + " has gone from the bus during the pause; port " +
+                      std::to_string(place.port) + " was not switched on again");
     }
-    if (interrupted) throw failure("interrupted: " + placeText(place) + " was switched on again early");
+    const Place again{hubNow, place.port};
+    if (hubNow != place.hub) std::cout << hubText(place.hub, cycled) << " is hub " << hubNow << " now" << std::endl;
+    try {
+        switchPort(hub, again, true);
+    } catch (const CommandError& error) {
+        throw failure(placeText(again) + " stays off: " + error.what());
+    }
+    if (interrupted) throw failure("interrupted: " + placeText(again) + " was switched on again early");
     return 0;
 }
 

@@ -21,7 +21,7 @@ std::string deviceText(DeviceId id, const std::string& manufacturer, const std::
 // looked for in the watch list (it may be gone from the bus, which is why
 // it is removed), a serial on the bus.
 Place watchedPlace(const HubLibrary& hub, const PortName& name) {
-    if (name.place) return *name.place;
+    if (name.place && !name.hub) return *name.place;
     if (name.device) {
         std::vector<WatchEntry> fitting;
         for (const WatchEntry& entry : readWatchList(hub)) {
@@ -35,7 +35,7 @@ Place watchedPlace(const HubLibrary& hub, const PortName& name) {
                                          })
             .place;
     }
-    return choosePort(readBus(hub, WithSerials::Yes), name);
+    return choosePort(readBus(hub), name);
 }
 
 }  // namespace
@@ -43,7 +43,7 @@ Place watchedPlace(const HubLibrary& hub, const PortName& name) {
 int watchAddCommand(const std::string& stateFolder, const PortName& name) {
     const Session session(stateFolder, StateUse::Change);
     const HubLibrary& hub = session.hub();
-    const Bus bus = readBus(hub, name.serial ? WithSerials::Yes : WithSerials::No);
+    const Bus bus = readBus(hub);
     const Place place = choosePort(bus, name);
     const BusPort& port = bus.at(place);
     if (port.status != HUB_DEVICE_CONNECTED) {
@@ -75,10 +75,11 @@ int watchRemoveCommand(const std::string& stateFolder, const PortName& name) {
 int watchListCommand(const std::string& stateFolder, Output output) {
     const Session session(stateFolder, StateUse::Read);
     const std::vector<WatchEntry> entries = readWatchList(session.hub());
+    const Bus bus = readBus(session.hub());
     if (output == Output::Json) {
-        printJson(watchListJson(entries), std::cout);
+        printJson(watchListJson(entries, bus), std::cout);
     } else {
-        printWatchListText(entries, std::cout);
+        printWatchListText(entries, bus, std::cout);
     }
     return 0;
 }

@@ -1,5 +1,6 @@
 // The vostrel program run as a user runs it, on simulated benches.
 #include <fcntl.h>
+#include <signal.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -56,6 +57,10 @@ TEST_F(CommandLine, ListMatchesTheBench) {
     const json list = listed(state_);
     ASSERT_EQ(list["hubCount"], 2);
     ASSERT_EQ(list["hubs"].size(), 2u);
+    EXPECT_EQ(list["hubs"][0]["serial"], "VH0002A");
+    EXPECT_EQ(list["hubs"][0]["location"], "0-1");
+    EXPECT_EQ(list["hubs"][1]["serial"], "VH0002B");
+    EXPECT_EQ(list["hubs"][1]["location"], "0-2.3");
     for (int hub = 0; hub < 2; ++hub) {
         EXPECT_EQ(list["hubs"][hub]["hub"], hub);
         for (int p = 0; p < 4; ++p) {
@@ -89,7 +94,10 @@ TEST_F(CommandLine, ListShowsItInTextToo) {
               "0    1     on       DeviceConnected    7E57:0A01  Kestrel Input  Compact Keyboard  -        no\n"
               "0    2     on       DeviceConnected    7E57:0B17  Orrin Storage  Pocket Drive 64   0042A77  no\n"
               "0    3     unknown  NoDeviceConnected  -          -              -                 -        no\n"
-              "0    4     on       DeviceConnected    7E57:0C20  Lumen Labs     Light Sensor      -        no\n");
+              "0    4     on       DeviceConnected    7E57:0C20  Lumen Labs     Light Sensor      -        no\n"
+              "\n"
+              "HUB  SERIAL   LOCATION\n"
+              "0    VH0001A  0-1\n");
 }
 
 TEST_F(CommandLine, TheReadmesScriptExampleWorks) {
@@ -200,9 +208,11 @@ TEST_F(CommandLine, WatchByDeviceAddsTheRightPortAndRemovesByTheList) {
     EXPECT_EQ(json::parse(run.out),
               json::parse(R"({"devices": [
                 {"hub": 0, "port": 2, "vendorId": "7E57", "productId": "0B30", "manufacturer": "Orrin Storage",
-                 "product": "Portable SSD"},
+                 "product": "Portable SSD",
+                 "follows": {"onBus": true, "hub": 0, "serial": "VH0002A", "location": "0-1"}},
                 {"hub": 0, "port": 1, "vendorId": "7E57", "productId": "0C31", "manufacturer": "Lumen Labs",
-                 "product": "HD Camera"}]})"));
+                 "product": "HD Camera",
+                 "follows": {"onBus": true, "hub": 0, "serial": "VH0002A", "location": "0-1"}}]})"));
 
     // Gone from the bus, the camera is still found on the list.
     ASSERT_EQ(sim::test::runCli("unplug camera").exitCode, 0);
@@ -213,8 +223,75 @@ TEST_F(CommandLine, WatchByDeviceAddsTheRightPortAndRemovesByTheList) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, "vostrel: hub 0 port 1 is not on the watch list\n");
     run = vostrel("watch list " + state_);
-    EXPECT_EQ(run.out, "HUB  PORT  DEVICE     MANUFACTURER   PRODUCT\n"
-                       "0    2     7E57:0B30  Orrin Storage  Portable SSD\n");
+    EXPECT_EQ(run.out, "HUB  PORT  DEVICE     MANUFACTURER   PRODUCT       FOLLOWS\n"
+                       "0    2     7E57:0B30  Orrin Storage  Portable SSD  hub 0 (VH0002A at 0-1)\n");
+
+    // Its hub gone, the entry still follows it.
+    ASSERT_EQ(sim::test::runCli("unplug hubA").exitCode, 0);
+    run = vostrel("watch list " + state_);
+    EXPECT_EQ(run.out, "HUB  PORT  DEVICE     MANUFACTURER   PRODUCT       FOLLOWS\n"
+                       "0    2     7E57:0B30  Orrin Storage  Portable SSD  a hub that is gone\n");
+}
+
+// A hub named by its serial number or location acts on that hub whatever
+// its number; a name that fits no hub, or several, changes nothing.
+TEST_F(CommandLine, HubNamesTheHubBySerialOrLocation) {
+    Outcome run = vostrel("port --hub VH0002B 1 off");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "hub 1 port 1: power off\n");
+    EXPECT_FALSE(powered(1, 1));
+    ASSERT_EQ(sim::test::runCli("unplug hubA").exitCode, 0);
+    run = vostrel("port --hub 0-2.3 1 on");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "hub 0 port 1: power on\n");
+    EXPECT_TRUE(powered(0, 1));
+
+    run = vostrel("watch add " + state_ + " --hub VH0002B 4");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "watching hub 0 port 4: 7E57:0F40  Power Meter\n");
+    run = vostrel("port --hub VH0002A 1 off");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err, "vostrel: no hub VH0002A on the bus;\n  hub 0 (VH0002B at 0-2.3)\n");
+    run = vostrel("watch remove " + state_ + " --hub VH0002B 4");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+}
+
+// The fifth fault on the simulator: a cycle whose hub goes during the pause
+// must not switch on the port of the hub that took its number.
+TEST_F(CommandLine, ACycleSwitchesOnOnlyTheHubItSwitchedOff) {
+    ASSERT_EQ(vostrel("port 1 1 off").exitCode, 0);  // hub B's port 1, off on purpose
+    Outcome run;
+    std::thread cycle([&] {
+        run = vostrel("port 0 1 cycle --off-time 600", "sh -c 'echo $$ >cycle.pid; exec \"$0\" \"$@\"' ");
+    });
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (powered(0, 1) && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_EQ(sim::test::runCli("unplug hubA").exitCode, 0);
+    ::kill(std::stoi(readText("cycle.pid")), SIGTERM);  // ends the pause now
+    cycle.join();
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "hub 0 port 1: power off\n");
+    EXPECT_EQ(run.err, "vostrel: hub 0 (VH0002A at 0-1) has gone from the bus during the pause; port 1 was not "
+                       "switched on again\n");
+    EXPECT_EQ(listed()["hubs"][0]["ports"][0]["status"], "NoDeviceConnected") << "hub B's port 1 stays off";
+
+    // A hub that only moved: switched on again where it is now.
+    ASSERT_EQ(sim::test::runCli("plug hubA").exitCode, 0);
+    fs::remove("cycle.pid");
+    std::thread again([&] {
+        run = vostrel("port 1 4 cycle --off-time 600", "sh -c 'echo $$ >cycle.pid; exec \"$0\" \"$@\"' ");
+    });
+    while (powered(1, 4) && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    ASSERT_EQ(sim::test::runCli("unplug hubA").exitCode, 0);
+    ::kill(std::stoi(readText("cycle.pid")), SIGTERM);
+    again.join();
+    EXPECT_EQ(run.out, "hub 1 port 4: power off\nhub 1 (VH0002B at 0-2.3) is hub 0 now\nhub 0 port 4: power on\n");
+    EXPECT_EQ(run.err, "vostrel: interrupted: hub 0 port 4 was switched on again early\n");
+    EXPECT_EQ(listed()["hubs"][0]["ports"][3]["status"], "DeviceConnected");
 }
 
 struct Refusal {
@@ -257,7 +334,10 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, BadInput, ::testing::Values(
     Refusal{"port 0 1 off --off-time 2", 2, "--off-time goes with cycle\n"},
     Refusal{"port 0 1 cycle --off-time 0", 2, "--off-time 0: expected seconds above 0 and at most 3600"},
     Refusal{"port 0 1 cycle --off-time 1e3", 2, "--off-time 1e3: expected seconds"},
-    Refusal{"port off", 2, "name the port: HUB PORT, --serial TEXT or --device VID:PID\n"},
+    Refusal{"port off", 2, "name the port: HUB PORT, --hub HUB PORT, --serial TEXT or --device VID:PID\n"},
+    Refusal{"port --hub VH0002A off", 2, "--hub names the hub: give PORT alone\n"},
+    Refusal{"port --hub VH0002A 1 off --serial CAM-7731", 2, "name the port one way only"},
+    Refusal{"port --hub VH 1 off", 1, "no hub VH on the bus;\n  hub 0 (VH0002A at 0-1)\n  hub 1 (VH0002B at 0-2.3)\n"},
     Refusal{"port 0 1 off --serial CAM-7731", 2, "name the port one way only"},
     Refusal{"port 0 1 off --index 1", 2, "--index picks among devices named by --serial or --device\n"},
     Refusal{"port --device 7E57-0C31 off", 2, "--device 7E57-0C31: expected VENDOR:PRODUCT, two hexadecimal IDs"},
