@@ -15,15 +15,16 @@ _vostrel() {
             COMPREPLY=($(compgen -d -- "$cur"))
             return
             ;;
-        --serial | --device | --index | --off-time)
+        --hub | --serial | --device | --index | --off-time)
             return
             ;;
     esac
 
     # The command and the words after it that are not options.
-    local command="" sub="" positionals=0 i
+    local command="" sub="" positionals=0 hub=0 i
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
+            --hub) hub=1; ((i++)) ;;
             --state-dir | --serial | --device | --index | --off-time) ((i++)) ;;
             -*) ;;
             *)
@@ -46,8 +47,9 @@ _vostrel() {
             ;;
         list) options+=" --json" ;;
         port)
-            options+=" --serial --device --index --off-time"
-            if [[ $cur != -* && ($positionals -eq 2 || $positionals -eq 0) ]]; then
+            options+=" --hub --serial --device --index --off-time"
+            # The action follows HUB PORT, PORT after --hub, or nothing.
+            if [[ $cur != -* ]] && ((positionals == 2 - hub || positionals == 0)); then
                 COMPREPLY=($(compgen -W "on off cycle" -- "$cur"))
                 return
             fi
@@ -58,7 +60,7 @@ _vostrel() {
                 return
             fi
             case $sub in
-                add | remove) options+=" --serial --device --index" ;;
+                add | remove) options+=" --hub --serial --device --index" ;;
                 list) options+=" --json" ;;
             esac
             ;;
