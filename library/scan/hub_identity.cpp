@@ -1,7 +1,11 @@
 #include "scan/hub_identity.h"
 
+#include <memory>
+#include <new>
+
 #include "frame/text.h"
 #include "scan/block_merge.h"
+#include "scan/usb_tree_scan.h"
 
 namespace vostrel {
 
@@ -38,6 +42,13 @@ std::vector<ScannedHub> scannedHubs(const ScanBuffer& scan) {
         hubs.push_back({std::u16string(scan.serials[k], textLength(scan.serials[k])), std::move(location)});
     }
     return hubs;
+}
+
+std::vector<ScannedHub> scanHubsNow() {
+    const std::unique_ptr<ScanBuffer> scan(new (std::nothrow) ScanBuffer());
+    if (!scan) return {};
+    ScanUsbTree(*scan);
+    return scannedHubs(*scan);
 }
 
 }  // namespace vostrel

@@ -39,4 +39,10 @@ struct ScannedHub {
 // The hubs of one scan, by hub index.
 std::vector<ScannedHub> scannedHubs(const ScanBuffer& scan);
 
+// The hubs on the bus now, by a scan of the caller's own, for a program that
+// must tell whether the hub at an index is still the hub it showed there.
+// None when the scan cannot be made. The caller holds no lock of the library
+// and runs no other scan meanwhile.
+std::vector<ScannedHub> scanHubsNow();
+
 }  // namespace vostrel

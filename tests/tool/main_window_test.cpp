@@ -1,6 +1,7 @@
 // The main window "RAV_Uvidaro 4Port" and its about box, on the simulated bench.
 #include <QCheckBox>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QSet>
 
@@ -67,6 +68,40 @@ void open(CMyTalvernDlg& dialog) {
 
 void choose(CMyTalvernDlg& dialog, int hub, int port, int command) {
     menuCommand(*portMenu(dialog, hub, port), command)->trigger();
+}
+
+// Two hubs with devices on the same ports, so that a command for one that
+// lands on the other shows.
+constexpr const char* kTwinHubs = R"({"controllers": [{"number": 0, "portCount": 2, "devices": [
+  {"id": "hubA", "port": 1, "kind": "family-hub", "serial": "TV0003A", "devices": [
+    {"id": "camera", "port": 1, "vendorId": "0x7E57", "productId": "0x0C31", "manufacturer": "Lumen Labs",
+     "product": "HD Camera"},
+    {"id": "ssd", "port": 2, "vendorId": "0x7E57", "productId": "0x0B30", "manufacturer": "Orrin Storage",
+     "product": "Portable SSD"}]},
+  {"id": "hubB", "port": 2, "kind": "family-hub", "serial": "TV0003B", "devices": [
+    {"id": "adapter", "port": 1, "vendorId": "0x7E57", "productId": "0x0F10", "manufacturer": "Quill Devices",
+     "product": "Serial Adapter"},
+    {"id": "printer", "port": 2, "vendorId": "0x7E57", "productId": "0x0F30", "manufacturer": "Quill Devices",
+     "product": "Label Printer"}]}]}]})";
+
+// The connection status of a port as a fresh scan shows it.
+std::uint32_t statusNow(int hub, int port) {
+    vostrel::DeviceInfoBlock block{};
+    if (Hub_GetDeviceInfo(&block) == 0 || hub >= block.hubCount) return 0xFFFFFFFF;
+    return vostrel::portRecord(block, hub, port).connectionStatus;
+}
+
+// Chooses `command` from `menu` and returns the text of the message that
+// `dialog` shows for it, if any, closing it.
+QString chooseAndReadMessage(CMyTalvernDlg& dialog, QMenu& menu, int command) {
+    menuCommand(menu, command)->trigger();
+    QString message;
+    for (QMessageBox* box : dialog.findChildren<QMessageBox*>()) {
+        if (!box->isVisible()) continue;
+        message = box->text();
+        box->close();
+    }
+    return message;
 }
 
 }  // namespace
@@ -169,6 +204,54 @@ private slots:
         QCOMPARE(Hub_GetAutoCheckDeviceInfo_Index_and_Port(&record, 0, 0), 1);
         dialog.RefreshHubTree();
         QCOMPARE(treeOf(dialog).topLevelItem(0)->child(0)->text(0), "[Port1] NoDeviceConnected");
+    }
+
+    // The third fault: a menu opened for a port of the first hub, which goes
+    // while the menu is up, must not switch the port of the hub that took its
+    // number, whether or not the tree was read again in between.
+    void aPortCommandIsRefusedWhenItsHubIsAnotherNow() {
+        session_.reset();
+        session_.emplace(kTwinHubs);
+        CMyTalvernDlg dialog;
+        open(dialog);
+        for (const bool reread : {false, true}) {
+            const auto menu = portMenu(dialog, 0, 1);  // the SSD
+            QVERIFY(simulate({"unplug", "hubA"}));
+            if (reread) dialog.RefreshHubTree();
+            QVERIFY(!chooseAndReadMessage(dialog, *menu, ID_PORT_OFF).isEmpty());
+            QCOMPARE(statusNow(0, 1), std::uint32_t(vostrel::DeviceConnected));  // the printer
+            QCOMPARE(treeOf(dialog).topLevelItemCount(), 1);  // the tree shows the bus as it is
+            QVERIFY(simulate({"plug", "hubA"}));
+            dialog.RefreshHubTree();
+            QCOMPARE(statusNow(0, 1), std::uint32_t(vostrel::DeviceConnected));  // the SSD, untouched
+        }
+        // A menu opened after the renumbering acts on the hub it shows.
+        QVERIFY(simulate({"unplug", "hubA"}));
+        dialog.RefreshHubTree();
+        const auto menu = portMenu(dialog, 0, 1);
+        QCOMPARE(chooseAndReadMessage(dialog, *menu, ID_PORT_OFF), QString());
+        QCOMPARE(statusNow(0, 1), std::uint32_t(vostrel::NoDeviceConnected));
+    }
+
+    // The fourth fault: a menu opened for a device that has gone adds no
+    // empty watch entry; nor does one whose port now shows another device.
+    void aStaleMenuAddsNoWatchEntry() {
+        session_.reset();
+        session_.emplace(kTwinHubs);
+        CMyTalvernDlg dialog;
+        open(dialog);
+        auto menu = portMenu(dialog, 0, 0);
+        QVERIFY(simulate({"unplug", "camera"}));
+        dialog.RefreshHubTree();
+        QVERIFY(!chooseAndReadMessage(dialog, *menu, ID_ADD_AUTO_RECOVERY_LIST).isEmpty());
+        vostrel::DeviceInfoRecord record{};
+        QCOMPARE(Hub_GetAutoCheckDeviceInfo(&record), 0);
+
+        menu = portMenu(dialog, 0, 1);
+        QVERIFY(simulate({"unplug", "hubA"}));
+        dialog.RefreshHubTree();
+        QVERIFY(!chooseAndReadMessage(dialog, *menu, ID_ADD_AUTO_RECOVERY_LIST).isEmpty());
+        QCOMPARE(Hub_GetAutoCheckDeviceInfo(&record), 0);
     }
 
     void aRefreshKeepsTheSelectionTheExpandedHubsAndTheScrollPosition() {

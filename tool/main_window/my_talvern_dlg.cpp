@@ -23,6 +23,7 @@
 #include "resources/menu_resources.h"
 #include "resources/resource_ids.h"
 #include "resources/texts.h"
+#include "scan/hub_identity.h"
 #include "ui_my_talvern_dlg.h"
 #include "watch_list/auto_recover.h"
 
@@ -134,8 +135,15 @@ bool CMyTalvernDlg::OnInitDialog() {
 void CMyTalvernDlg::RefreshHubTree() {
     std::uint8_t masks[vostrel::kMaxHubs];
     std::memcpy(masks, &m_deviceInfo.reserved1[kMaskOffset], sizeof masks);
+    // No record holds a hub's serial number: a scan of the program's own
+    // just before tells the hubs apart.
+    const std::vector<vostrel::ScannedHub> hubs = vostrel::scanHubsNow();
     std::memset(&m_deviceInfo, 0, sizeof m_deviceInfo);
+    m_hubSerials.clear();
     if (Hub_GetDeviceInfo(&m_deviceInfo) == 0) return;
+    if (hubs.size() == static_cast<std::size_t>(hubsIn(m_deviceInfo))) {
+        for (const vostrel::ScannedHub& hub : hubs) m_hubSerials.push_back(hub.serial);
+    }
     std::memcpy(&m_deviceInfo.reserved1[kMaskOffset], masks, sizeof masks);
     FillHubTree(m_deviceInfo);
 }
@@ -257,8 +265,10 @@ std::unique_ptr<QMenu> CMyTalvernDlg::createPortMenu(int hub, int port) {
 
     // The command acts on the port the menu was opened for: the tree may be
     // read again, and the selection lost or moved, while the menu is up.
+    PortTarget target{hub, port, std::nullopt, vostrel::portRecord(m_deviceInfo, hub, port)};
+    if (static_cast<std::size_t>(hub) < m_hubSerials.size()) target.hubSerial = m_hubSerials[hub];
     connect(menu.get(), &QMenu::triggered, this,
-            [this, hub, port](QAction* action) { OnCommand(action->data().toInt(), hub, port); });
+            [this, target](QAction* action) { OnCommand(action->data().toInt(), target); });
     return menu;
 }
 
@@ -284,11 +294,38 @@ bool CMyTalvernDlg::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-void CMyTalvernDlg::OnCommand(int id, int hub, int port) {
+// Whether the hub at the target's number is still the hub the menu was
+// opened for (asked of the bus now: a hub that came or went renumbers the
+// hubs after it, whether or not the tree was read again since) and the port
+// still shows the device it showed then.
+bool CMyTalvernDlg::stillTheSamePort(const PortTarget& target) const {
+    if (!target.hubSerial) return false;
+    const std::vector<vostrel::ScannedHub> hubs = vostrel::scanHubsNow();
+    if (static_cast<std::size_t>(target.hub) >= hubs.size() || hubs[target.hub].serial != *target.hubSerial) {
+        return false;
+    }
+    if (target.hub >= hubsIn(m_deviceInfo)) return false;
+    const vostrel::PortInfoRecord& now = vostrel::portRecord(m_deviceInfo, target.hub, target.port);
+    const vostrel::PortInfoRecord& then = target.shown;
+    return now.connectionStatus == then.connectionStatus && now.vendorId == then.vendorId &&
+           now.productId == then.productId &&
+           std::u16string_view(now.product) == std::u16string_view(then.product) &&
+           std::u16string_view(now.manufacturer) == std::u16string_view(then.manufacturer);
+}
+
+void CMyTalvernDlg::OnCommand(int id, const PortTarget& target) {
+    const bool add = id == ID_ADD_AUTO_RECOVERY_LIST;
+    // Nothing acts on another hub or another device than the menu showed,
+    // and no watch entry is made for a port without a working device.
+    if (!stillTheSamePort(target) || (add && target.shown.connectionStatus != vostrel::DeviceConnected)) {
+        RefreshHubTree();
+        informationBox(this, portChangedCaption(), portChangedText());
+        return;
+    }
     switch (id) {
-        case ID_PORT_ON: OnPortOn(hub, port); break;
-        case ID_PORT_OFF: OnPortOff(hub, port); break;
-        case ID_ADD_AUTO_RECOVERY_LIST: OnAddAutoRecoveryList(hub, port); break;
+        case ID_PORT_ON: OnPortOn(target.hub, target.port); break;
+        case ID_PORT_OFF: OnPortOff(target.hub, target.port); break;
+        case ID_ADD_AUTO_RECOVERY_LIST: OnAddAutoRecoveryList(target.hub, target.port); break;
         default: break;
     }
 }
@@ -311,7 +348,9 @@ void CMyTalvernDlg::OnPortOff(int hub, int port) {
 
 void CMyTalvernDlg::OnAddAutoRecoveryList(int hub, int port) {
     vostrel::DeviceInfoRecord record{};
-    if (Hub_GetDeviceInfo_Index_and_Port(&record, hub, port) != 0) Hub_SetAutoCheckDeviceInfo(&record);
+    if (Hub_GetDeviceInfo_Index_and_Port(&record, hub, port) != 0 && record.connectionStatus == vostrel::DeviceConnected) {
+        Hub_SetAutoCheckDeviceInfo(&record);
+    }
     decoratePorts();
 }
 

@@ -12,6 +12,9 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include <vostrel/hub_api.h>
 
@@ -76,6 +79,15 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // What a port menu was opened for: the port, its hub's serial number
+    // (none when not known) and the port's record as the window showed it.
+    struct PortTarget {
+        int hub;
+        int port;
+        std::optional<std::u16string> hubSerial;
+        vostrel::PortInfoRecord shown;
+    };
+
     void FillHubTree(const vostrel::DeviceInfoBlock& block);
     void decoratePorts();
     void updateStatusLine();
@@ -85,7 +97,8 @@ private:
     std::unique_ptr<QMenu> createPortMenu(int hub, int port);
 
     void OnTreeRightClick(const QPoint& pos);
-    void OnCommand(int id, int hub, int port);
+    bool stillTheSamePort(const PortTarget& target) const;
+    void OnCommand(int id, const PortTarget& target);
     void OnPortOn(int hub, int port);
     void OnPortOff(int hub, int port);
     void OnAddAutoRecoveryList(int hub, int port);
@@ -95,6 +108,9 @@ private:
     std::unique_ptr<Ui::CMyTalvernDlg> ui;
     QIcon m_hIcon;
     vostrel::DeviceInfoBlock m_deviceInfo{};
+    // The serial numbers of the hubs in m_deviceInfo, by hub index; empty
+    // when the hubs could not be told apart at the last re-read.
+    std::vector<std::u16string> m_hubSerials;
     // Bit p set: port index p of that hub was switched off from this window
     // and not on again since the window opened.
     std::array<std::uint8_t, vostrel::kMaxHubs> m_switchedOff{};

@@ -33,6 +33,13 @@ inline QString portPermissionDetails() {
         "    sudo usermod -aG plugdev $USER");
 }
 
+// A port command whose hub or device changed while its menu was up.
+inline QString portChangedCaption() { return QStringLiteral("Port"); }
+inline QString portChangedText() {
+    return QStringLiteral("The hubs or the device on this port changed since the menu was opened; nothing was done. "
+                          "The tree shows them as they are now.");
+}
+
 inline QString deleteLogCaption() { return QStringLiteral("Caution"); }
 inline QString deleteLogText() { return QStringLiteral("Logファイルを削除します。\r\nよろしいですか？"); }
 
