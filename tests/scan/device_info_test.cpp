@@ -79,6 +79,21 @@ TEST_F(DeviceInfo, BlockHoldsExactlyTheMergedPorts) {
     EXPECT_EQ(std::mismatch(got, got + sizeof *block, want).first - got, sizeof *block) << "first differing byte";
 }
 
+// The USB 2.0 half of the first of two USB 3 hubs does not answer: that hub
+// is kept with its SuperSpeed half, and the second hub, healthy, is still
+// hub 1 with its devices, as the vendor library numbers them.
+TEST_F(DeviceInfo, AHubWithoutItsUsb2HalfCostsNoOtherHub) {
+    auto hubs = stack_.addFamilyHubs(2, Link::Usb3);
+    hubs[0].plug(1, Side::SuperSpeed).ids(0x1111, 0x2222);
+    hubs[1].plug(2).ids(0x3333, 0x4444);
+    (*hubs[0].side(Side::Usb2))->answersNodeInformation = false;
+    const auto block = deviceInfo();
+    ASSERT_EQ(block->hubCount, 2);
+    EXPECT_EQ(portRecord(*block, 0, 1).vendorId, 0x1111);
+    EXPECT_EQ(portRecord(*block, 1, 2).vendorId, 0x3333);
+    EXPECT_EQ(portRecord(*block, 1, 2).connectionStatus, DeviceConnected);
+}
+
 TEST_F(DeviceInfo, OnePortComesFromTheLastCallsCacheWithoutItsConfigurationValue) {
     auto hubs = stack_.addFamilyHubs(2, Link::Usb2);
     hubs[1].plug(3).ids(0x1234, 0xABCD).configured(7).product(u"Widget").manufacturer(u"Maker");
