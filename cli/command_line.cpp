@@ -32,7 +32,9 @@ struct PortOptions {
             ->type_name("N");
     }
 
-    PortName name(const std::vector<std::string>& words) const { return portNameFrom(words, hub, serial, device, index); }
+    PortName name(const std::vector<std::string>& words) const {
+        return portNameFrom(words, hub, serial, device, index);
+    }
 };
 
 // Words given of `candidates`, in order, up to the first missing one.

@@ -63,9 +63,8 @@ int chooseHub(const Bus& bus, const std::string& name) {
     if (bus.hubs.size() != static_cast<std::size_t>(bus.hubCount)) throw failure("the bus changed; try again");
     std::vector<int> fitting;
     for (int k = 0; k < bus.hubCount; ++k) {
-        if (bus.hubs[static_cast<std::size_t>(k)].serial == name || bus.hubs[static_cast<std::size_t>(k)].location == name) {
-            fitting.push_back(k);
-        }
+        const HubSighting& hub = bus.hubs[static_cast<std::size_t>(k)];
+        if (hub.serial == name || hub.location == name) fitting.push_back(k);
     }
     if (fitting.size() == 1) return fitting.front();
     std::string list;

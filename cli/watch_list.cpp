@@ -22,7 +22,9 @@ std::vector<std::uint32_t> storedHubSerials() {
     const auto block = std::make_unique<AutoCheckSettings>();
     if (!in.read(reinterpret_cast<char*>(block.get()), sizeof *block)) return {};
     std::vector<std::uint32_t> serials;
-    for (int i = 0; i < std::min<int>(block->count, kMaxWatchEntries); ++i) serials.push_back(block->entries[i].hubSerial);
+    for (int i = 0; i < std::min<int>(block->count, kMaxWatchEntries); ++i) {
+        serials.push_back(block->entries[i].hubSerial);
+    }
     return serials;
 }
 

@@ -150,8 +150,8 @@ TEST_P(Monitor, RecoversAWedgedDeviceAndStopsOnSigtermLeavingTheStoredFlagAsItWa
 
     EXPECT_EQ(fs::file_size("state/vostrel.dat"), 33672u);
     EXPECT_EQ(vostrel("watch list " + state_).out,
-              "HUB  PORT  DEVICE     MANUFACTURER  PRODUCT\n"
-              "0    1     7E57:0C31  Lumen Labs    HD Camera\n");
+              "HUB  PORT  DEVICE     MANUFACTURER  PRODUCT    FOLLOWS\n"
+              "0    1     7E57:0C31  Lumen Labs    HD Camera  hub 0 (VH0002A at 0-1)\n");
     EXPECT_EQ(vostrel("times --json " + state_).out, "{\"interval\":1,\"offTime\":1}\n");
     EXPECT_EQ(vostrel("recovery status " + state_).out, storedOn ? "on\n" : "off\n");
     EXPECT_NE(vostrel("log " + state_).out.find(event), std::string::npos);

@@ -348,9 +348,8 @@ void CMyTalvernDlg::OnPortOff(int hub, int port) {
 
 void CMyTalvernDlg::OnAddAutoRecoveryList(int hub, int port) {
     vostrel::DeviceInfoRecord record{};
-    if (Hub_GetDeviceInfo_Index_and_Port(&record, hub, port) != 0 && record.connectionStatus == vostrel::DeviceConnected) {
-        Hub_SetAutoCheckDeviceInfo(&record);
-    }
+    const bool found = Hub_GetDeviceInfo_Index_and_Port(&record, hub, port) != 0;
+    if (found && record.connectionStatus == vostrel::DeviceConnected) Hub_SetAutoCheckDeviceInfo(&record);
     decoratePorts();
 }
 
