@@ -206,7 +206,7 @@ private:
             if (options_.portStates) {
                 const std::string state = shown ? (device->configurationValue != 0 ? "configured" : "addressed")
                                           : failed ? "default"
-                                                   : "not-attached";
+                                                   : "not attached";
                 interface.attribute(hubName + "-port" + std::to_string(port) + "/state", state);
             }
             if (options_.portSwitches) {

@@ -8,7 +8,7 @@
 // - a device that failed (failStatus 2, 3) has no device folder; its port's
 //   `state` is "default" (something attached, not enumerated), so the scan
 //   sees DeviceFailedEnumeration without identifiers;
-// - an over-current (failStatus 4) leaves the port empty ("not-attached");
+// - an over-current (failStatus 4) leaves the port empty ("not attached");
 // - a device short of power (failStatus 5) is enumerated but not configured;
 // - strings are those the kernel reads: in the device's first language only,
 //   none when the device refuses its language list;

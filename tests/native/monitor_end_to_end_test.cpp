@@ -49,7 +49,7 @@ protected:
             bus_.uevent(gone, "remove");
             bus_.remove(gone);
         }
-        bus_.setAttribute(kHub + "/1-1:1.0", "1-1-port2/state", "not-attached\n");
+        bus_.setAttribute(kHub + "/1-1:1.0", "1-1-port2/state", "not attached\n");
     }
 
     static std::string switches() { return fileText(kUsb2Switch) + fileText(kSuperSpeedSwitch); }

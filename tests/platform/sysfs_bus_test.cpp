@@ -94,7 +94,8 @@ protected:
     }
 
     // Scans `bench` through the simulated stack, then its bed through sysfs,
-    // and expects what the kernel shows of every port.
+    // and expects what the kernel shows of every port, read without a single
+    // complaint (an attribute missing or a text not understood).
     void expectSameBlock(const std::string& label, const std::string& bench, sim::BedOptions options = {}) {
         std::ofstream("bench.json", std::ios::trunc) << bench;
         ::setenv("VOSTREL_SIM_BENCH", (dir_.path() / "bench.json").c_str(), 1);
@@ -104,7 +105,11 @@ protected:
         MockBus bus;
         bus.load(bedOf(bench, options));
         const auto host = platform::makeHostUsbStack();
+        ::setenv("VOSTREL_DEBUG", "1", 1);
+        ::testing::internal::CaptureStderr();
         const auto kernel = scanWith(*host);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << label;
+        ::unsetenv("VOSTREL_DEBUG");
 
         EXPECT_EQ(kernel->hubCount, simulated->hubCount) << label;
         EXPECT_EQ(std::memcmp(kernel->reserved1, simulated->reserved1, sizeof kernel->reserved1), 0) << label;
@@ -243,7 +248,7 @@ TEST_F(SysfsBus, APluggedOrUnpluggedDeviceShowsAtTheNextScan) {
         bus.uevent(gone, "remove");
         bus.remove(gone);
     }
-    bus.setAttribute(hub + "/1-1:1.0", "1-1-port2/state", "not-attached\n");
+    bus.setAttribute(hub + "/1-1:1.0", "1-1-port2/state", "not attached\n");
     EXPECT_EQ(portRecord(*scanWith(*host), 0, 1).connectionStatus, 0u);
 
     // The widget's own blocks of the bed, added again.
