@@ -10,6 +10,7 @@
 
 #include <vostrel/hub_api.h>
 
+#include "emulated_hubs.h"
 #include "loaded_library.h"
 #include "native_bed.h"
 #include "platform/clock.h"
@@ -34,6 +35,7 @@ protected:
         native_ = ::dlopen(NATIVE_PT2LIB, RTLD_NOW | RTLD_GLOBAL);
         ASSERT_NE(native_, nullptr) << ::dlerror();
         bus_.load(bedOf(kOneHub));
+        hubs_.attachFamilyHubs(bus_);
         useMonitorClock(clock_);
         LoadedLibrary::SetUp();
     }
@@ -56,6 +58,7 @@ protected:
 
     void* native_ = nullptr;
     MockBus bus_;
+    EmulatedHubs hubs_;
     SteppedClock clock_;
 };
 
