@@ -15,6 +15,10 @@
 // - controllers the scan never reaches (neither numbered nor listed, or the
 //   interface list unavailable) are left out; the rest get bus numbers in the
 //   scan's order, the USB 2 root hub before the SuperSpeed one.
+// Devices, interfaces and port folders carry the attributes a 6.12 kernel
+// shows (those of the active configuration as empty files while there is
+// none), but for `dev`, `remove`, `bos_descriptors` and the `power` folders;
+// counters and quirks read 0.
 // The port folders' `state` and `disable`, which umockdev-record leaves out
 // (a port folder is a device without a subsystem), are written as attributes
 // of the hub interface: `state` as on a kernel from 6.5 on, `disable` (1 for

@@ -129,6 +129,50 @@ TEST_F(SysfsBus, EveryBenchScansAsTheSimulatedStackAnswersIt) {
     expectSameBlock("a machine without USB", R"({"controllers": []})");
 }
 
+// A bed's devices, interfaces and ports carry the attributes a 6.12 kernel
+// shows (as seen in the real-kernel tests' guest), so that other programs
+// (lsusb -t) read a bed as they read a machine.
+TEST_F(SysfsBus, BedsCarryTheAttributesTheKernelShows) {
+    const std::vector<std::string> deviceAttributes = {
+        "authorized", "avoid_reset_quirk", "bConfigurationValue", "bDeviceClass", "bDeviceProtocol",
+        "bDeviceSubClass", "bMaxPacketSize0", "bMaxPower", "bNumConfigurations", "bNumInterfaces", "bcdDevice",
+        "bmAttributes", "busnum", "configuration", "descriptors", "devnum", "devpath", "idProduct", "idVendor",
+        "ltm_capable", "maxchild", "quirks", "removable", "rx_lanes", "speed", "tx_lanes", "urbnum", "version"};
+    const std::vector<std::string> interfaceAttributes = {
+        "authorized", "bAlternateSetting", "bInterfaceClass", "bInterfaceNumber", "bInterfaceProtocol",
+        "bInterfaceSubClass", "bNumEndpoints", "modalias", "supports_autosuspend"};
+    const std::vector<std::string> portAttributes = {"connect_type", "disable", "location", "over_current_count",
+                                                     "quirks", "state"};
+    MockBus bus;
+    bus.load(bedOf(readFile(std::string(SIM_EXAMPLES) + "/two-hubs-usb3.json")));
+    int devices = 0, interfaces = 0, ports = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/sys/bus/usb/devices")) {
+        const std::filesystem::path folder = std::filesystem::canonical(entry.path());
+        const bool isInterface = entry.path().filename().string().find(':') != std::string::npos;
+        (isInterface ? interfaces : devices) += 1;
+        for (const std::string& name : isInterface ? interfaceAttributes : deviceAttributes) {
+            EXPECT_TRUE(std::filesystem::is_regular_file(folder / name)) << folder / name;
+        }
+        if (!isInterface) continue;
+        for (const auto& port : std::filesystem::directory_iterator(folder)) {
+            if (port.path().filename().string().find("-port") == std::string::npos) continue;
+            ++ports;
+            for (const std::string& name : portAttributes) {
+                EXPECT_TRUE(std::filesystem::is_regular_file(port.path() / name)) << port.path() / name;
+            }
+        }
+    }
+    EXPECT_GE(devices, 8);
+    EXPECT_GE(interfaces, 8);
+    EXPECT_GE(ports, 16);
+    // What a kernel shows of the configuration of a hub of the family: the
+    // USB 2.0 hub device's maximum power in units of 2 mA.
+    const std::string hub = "/sys/bus/usb/devices/1-1/";
+    EXPECT_EQ(readFile(hub + "bNumInterfaces"), " 1\n");
+    EXPECT_EQ(readFile(hub + "bmAttributes"), "80\n");
+    EXPECT_EQ(readFile(hub + "bMaxPower"), "100mA\n");
+}
+
 // Without the ports' `state`, and without a usbfs node that answers, a port
 // whose device failed its enumeration shows as empty.
 TEST_F(SysfsBus, AKernelWithoutPortStatesShowsAFailedEnumerationAsAnEmptyPort) {
