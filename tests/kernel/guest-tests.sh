@@ -30,10 +30,11 @@ await() {
 }
 
 # QEMU's hub with per-port power switching (1-1): keyboard, USB stick,
-# serial adapter; its hub without (1-2): mouse. Each configured, its
-# interface there.
-for device in 1-1.1 1-1.2 1-1.3 1-2.1; do
-  await -e "$devices/$device/$device:1.0" || fail "devices" "$device did not come"
+# serial adapter; its hub without (1-2): mouse; the family's hubs, hub 0
+# switching each port (1-3 and 2-5), hub 1 ganged (1-4 and 2-6). Each
+# configured, its interface there.
+for device in 1-1.1 1-1.2 1-1.3 1-2.1 1-3 2-5 1-4 2-6; do
+  await -e "$devices/$device/$device:1.0" || { fail "devices" "$device did not come"; break; }
 done
 echo "$(cut -d ' ' -f 1 /proc/uptime) s" | figure "uptime with every device configured"
 ok devices
@@ -98,6 +99,29 @@ if [ "$result" = "last error 8" ] && [ "$(cat $disable)" = 0 ] && [ -e "$devices
 else
   fail "a hub without power switching refused" "$result, disable $(cat $disable)"
 fi
+
+# The family's hubs, through vostrel and the native vendor library: both
+# sides of a port switched, the ganged hub refused with nothing claimed done.
+if grep -q '"hubCount":2' /tmp/list.json; then ok "list finds the family's hubs"
+else fail "list finds the family's hubs" "$(cat /tmp/list.json)"; fi
+port_disables() {  # the `disable` of port $2 on both hub devices of $1 (1-3 2-5)
+  for side in $1; do cat "$devices/$side/$side:1.0/$side-port$2/disable"; done | tr '\n' ' '
+}
+expect_switch() {  # NAME EXIT SIDES PORT DISABLES COMMAND...
+  name=$1 exit=$2 sides=$3 port=$4 disables=$5
+  shift 5
+  vostrel "$@" > /tmp/out 2> /tmp/err
+  status=$?
+  if [ $status = "$exit" ] && [ "$(port_disables "$sides" "$port")" = "$disables" ]; then ok "$name"
+  else fail "$name" "exit $status, disable $(port_disables "$sides" "$port"), $(cat /tmp/out /tmp/err)"; fi
+}
+expect_switch "port off on both sides" 0 "1-3 2-5" 2 "1 1 " port 0 2 off
+expect_switch "port on on both sides" 0 "1-3 2-5" 2 "0 0 " port 0 2 on
+expect_switch "port cycle" 0 "1-3 2-5" 3 "0 0 " port 0 3 cycle --off-time 0.2
+expect_switch "the ganged hub refused" 1 "1-4 2-6" 2 "0 0 " port 1 2 off
+if [ ! -s /tmp/out ]; then ok "nothing claimed done on the ganged hub"
+else fail "nothing claimed done on the ganged hub" "$(cat /tmp/out)"; fi
+figure "vostrel port 1 2 off on the ganged hub" < /tmp/err
 
 echo "VOSTREL-TEST done"
 poweroff -f

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Boots one of Debian's stock kernels in QEMU, with QEMU's xHCI controller,
 # its hub with and without per-port power switching and devices behind them,
-# and runs guest-tests.sh in it as its init; passes when the guest reports
-# every check passed.
-#   run-guest.sh PACKAGE WORK_DIR VOSTREL HUB_LIBRARY NATIVE_LIBRARY PROBE GUEST_SCRIPT
+# and two hubs of the family answered by hub_emulator through usb-redir (one
+# switching each port, one ganged), and runs guest-tests.sh in it as its
+# init; passes when the guest reports every check passed and the emulated
+# hubs received the port power requests in the order expected.
+#   run-guest.sh PACKAGE WORK_DIR VOSTREL HUB_LIBRARY NATIVE_LIBRARY PROBE GUEST_SCRIPT HUB_EMULATOR
 # PACKAGE is the meta package whose kernel is booted (linux-image-amd64,
 # linux-image-6.12-amd64). The kernel package is fetched with apt-get
 # download, never installed, and kept unpacked in VOSTREL_KERNEL_CACHE
@@ -11,7 +13,7 @@
 # What is missing to start a guest skips the test (exit 77), or fails it
 # where CI=true.
 set -euo pipefail
-package=$1 work=$2 vostrel=$3 hub_library=$4 native_library=$5 probe=$6 guest_script=$7
+package=$1 work=$2 vostrel=$3 hub_library=$4 native_library=$5 probe=$6 guest_script=$7 emulator=$8
 
 cannot_start() {
   echo "kernel test not run: $*" >&2
@@ -105,12 +107,26 @@ if [ -w /dev/kvm ] && grep -qE '\b(vmx|svm)\b' /proc/cpuinfo &&
 fi
 accel=${VOSTREL_KERNEL_TESTS_ACCEL:-$accel}
 
+# The family's hubs: "switched" (hub 0) and "ganged" (hub 1), each a USB 2.0
+# and a SuperSpeed hub device on sockets of their own. The controller's
+# ports each take a USB 2.0 or a SuperSpeed device: 1 and 2 QEMU's hubs,
+# 3 and 4 the family's USB 2.0 hub devices, 5 and 6 their SuperSpeed ones.
+rm -f "$work"/*.sock "$work"/*.log
+"$emulator" VKT-SWITCHED "$work/switched.log" "$work/switched-usb2.sock" "$work/switched-superspeed.sock" &
+switched=$!
+"$emulator" --ganged VKT-GANGED "$work/ganged.log" "$work/ganged-usb2.sock" "$work/ganged-superspeed.sock" &
+ganged=$!
+trap 'kill $switched $ganged 2>/dev/null || true' EXIT
+for socket in switched-usb2 switched-superspeed ganged-usb2 ganged-superspeed; do
+  for _ in $(seq 100); do [ -S "$work/$socket.sock" ] && break; sleep 0.1; done
+done
+
 console=$work/console.log
 started=$(date +%s%N)
 timeout 240 qemu-system-x86_64 -accel "$accel" -m 384 -smp 1 -nodefaults -nographic -no-reboot \
   -kernel "$kernel" -initrd "$work/initrd.gz" -append "console=ttyS0 quiet loglevel=3 panic=-1" \
   -serial stdio -monitor none \
-  -device qemu-xhci,id=xhci,p2=4,p3=4 \
+  -device qemu-xhci,id=xhci,p2=8,p3=8 \
   -device usb-hub,id=switched,bus=xhci.0,port=1,ports=4,port-power=on \
   -device usb-kbd,bus=xhci.0,port=1.1 \
   -drive if=none,id=stick,format=raw,file="$work/stick.img" \
@@ -118,8 +134,42 @@ timeout 240 qemu-system-x86_64 -accel "$accel" -m 384 -smp 1 -nodefaults -nograp
   -chardev null,id=adapter -device usb-serial,bus=xhci.0,port=1.3,chardev=adapter,always-plugged=on \
   -device usb-hub,id=plain,bus=xhci.0,port=2,ports=4 \
   -device usb-mouse,bus=xhci.0,port=2.1 \
+  -chardev socket,id=switched2,path="$work/switched-usb2.sock" -device usb-redir,chardev=switched2,bus=xhci.0,port=3 \
+  -chardev socket,id=switched3,path="$work/switched-superspeed.sock" \
+  -device usb-redir,chardev=switched3,bus=xhci.0,port=5 \
+  -chardev socket,id=ganged2,path="$work/ganged-usb2.sock" -device usb-redir,chardev=ganged2,bus=xhci.0,port=4 \
+  -chardev socket,id=ganged3,path="$work/ganged-superspeed.sock" -device usb-redir,chardev=ganged3,bus=xhci.0,port=6 \
   > "$console" 2>&1 || true
 elapsed=$(( ($(date +%s%N) - started) / 1000000 ))
+
+wait $switched $ganged || true
+trap - EXIT
+
+# The port power requests (SET_FEATURE 03, CLEAR_FEATURE 01 of PORT_POWER)
+# to port PORT, in the order the hub devices received them, the last COUNT.
+power_requests() {  # LOG PORT COUNT
+  { grep -E "^(usb2|superspeed) 23 0[13] 08 00 0$2 00 " "$1" || true; } | awk '{ print $1 ($3 == "01" ? " off" : " on") }' |
+    tail -n "$3" | tr '\n' ,
+}
+{
+  # `vostrel port 0 2 off` then `on`; `cycle` on port 3: off the USB 2.0
+  # side first, on the SuperSpeed side first.
+  expected="usb2 off,superspeed off,superspeed on,usb2 on,"
+  for port in 2 3; do
+    got=$(power_requests "$work/switched.log" $port 4)
+    if [ "$got" = "$expected" ]; then echo "VOSTREL-TEST ok order of the switches on port $port"
+    else echo "VOSTREL-TEST FAIL order of the switches on port $port: $got"; fi
+  done
+  # The ganged hub, which the kernel did power: refused before any port
+  # lost its power.
+  if ! grep -qE '^(usb2|superspeed) 23 03 08 00 ' "$work/ganged.log"; then
+    echo "VOSTREL-TEST FAIL the ganged hub left alone: the kernel never powered it"
+  elif grep -qE '^(usb2|superspeed) 23 01 08 00 ' "$work/ganged.log"; then
+    echo "VOSTREL-TEST FAIL the ganged hub left alone: $(grep -E ' 23 01 08 00 ' "$work/ganged.log" | head -n 2)"
+  else
+    echo "VOSTREL-TEST ok the ganged hub left alone"
+  fi
+} >> "$console"
 
 tr -d '\r' < "$console" | grep -E '^(VOSTREL-TEST|  )' || true
 echo "kernel $image, accelerator $accel, QEMU ran $elapsed ms"
