@@ -23,6 +23,7 @@ cannot_start() {
 
 command -v qemu-system-x86_64 >/dev/null || cannot_start "no qemu-system-x86_64 (Debian package qemu-system-x86)"
 command -v cpio >/dev/null || cannot_start "no cpio"
+[ -x "$emulator" ] || cannot_start "no hub_emulator (libusbredirparser-dev was missing when the build was configured)"
 busybox=/bin/busybox
 [ -x "$busybox" ] && ! ldd "$busybox" >/dev/null 2>&1 || cannot_start "no static busybox (Debian package busybox-static)"
 
