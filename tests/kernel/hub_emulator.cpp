@@ -18,6 +18,7 @@
 
 #include <usbredirparser.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -165,21 +166,19 @@ private:
                 0x24, 0x04, 0x44,
                 static_cast<std::uint8_t>(superSpeed_ ? 0x57 : 0x27), 0x00, 0x01, 1, 2, 3, 1};
     }
+    // Configuration 1: the hub interface and its status change endpoint
+    // (with its companion descriptor at SuperSpeed).
     Bytes configurationDescriptor() const {
-        Bytes bytes = {9, 2, 0, 0, 1, 1, 0, 0xE0, 0,  9, 4, 0, 0, 1, 9, 0, 0, 0,
-                       7, 5, 0x81, 3, 2, 0, static_cast<std::uint8_t>(superSpeed_ ? 8 : 12)};
-        if (superSpeed_) bytes.insert(bytes.end(), {6, 0x30, 0, 0, 2, 0});
-        bytes[2] = static_cast<std::uint8_t>(bytes.size());
-        return bytes;
-    }
-    Bytes bosDescriptor() const {
-        Bytes bytes = {5, 0x0F, 0, 0, 1, 7, 0x10, 2, 0, 0, 0, 0};
         if (superSpeed_) {
-            bytes.insert(bytes.end(), {10, 0x10, 3, 0, 0x0E, 0, 1, 0x0A, 0xFF, 0x07});
-            bytes[4] = 2;
+            return {9, 2, 31, 0, 1, 1, 0, 0xE0, 0, 9, 4, 0, 0, 1, 9, 0, 0, 0,
+                    7, 5, 0x81, 3, 2, 0, 8, 6, 0x30, 0, 0, 2, 0};
         }
-        bytes[2] = static_cast<std::uint8_t>(bytes.size());
-        return bytes;
+        return {9, 2, 25, 0, 1, 1, 0, 0xE0, 0, 9, 4, 0, 0, 1, 9, 0, 0, 0, 7, 5, 0x81, 3, 2, 0, 12};
+    }
+    // The USB 2.0 extension, and at SuperSpeed the SuperSpeed capability.
+    Bytes bosDescriptor() const {
+        if (superSpeed_) return {5, 0x0F, 22, 0, 2, 7, 0x10, 2, 0, 0, 0, 0, 10, 0x10, 3, 0, 0x0E, 0, 1, 0x0A, 0xFF, 0x07};
+        return {5, 0x0F, 12, 0, 1, 7, 0x10, 2, 0, 0, 0, 0};
     }
     Bytes hubDescriptor() const {
         // Each port switched (01) or all together (00); over-current reported per port.
@@ -191,9 +190,11 @@ private:
         if (index == 0) return {4, 3, 0x09, 0x04};
         const char* texts[] = {"Vostrel", "Vostrel 4-Port Hub", serial_.c_str()};
         if (index > 3) return {};
-        Bytes bytes = {0, 3};
-        for (const char* c = texts[index - 1]; *c != '\0'; ++c) bytes.insert(bytes.end(), {static_cast<std::uint8_t>(*c), 0});
+        const std::string_view text = texts[index - 1];
+        Bytes bytes(2 + 2 * std::min<std::size_t>(text.size(), 126), 0);
         bytes[0] = static_cast<std::uint8_t>(bytes.size());
+        bytes[1] = 3;
+        for (std::size_t i = 2; i < bytes.size(); i += 2) bytes[i] = static_cast<std::uint8_t>(text[i / 2 - 1]);
         return bytes;
     }
     Bytes portStatus(int port) const {
