@@ -5,7 +5,7 @@
 // ports, and writes every hub class request it receives to a log, one line
 // each: "usb2 " or "superspeed " and the setup packet's eight bytes in
 // hexadecimal. It switches each port's power on its own, or, with --ganged,
-// all ports together.
+// all ports together (on while any port is asked to be).
 //   hub_emulator [--ganged] SERIAL LOG USB2_SOCKET SUPERSPEED_SOCKET
 // It listens on both sockets until QEMU has connected to each, and ends when
 // QEMU has closed both (or on SIGTERM).
@@ -197,8 +197,11 @@ private:
         for (std::size_t i = 2; i < bytes.size(); i += 2) bytes[i] = static_cast<std::uint8_t>(text[i / 2 - 1]);
         return bytes;
     }
+    // A ganged hub keeps the power of all its ports on while any of them is
+    // asked to have it.
     Bytes portStatus(int port) const {
-        const bool powered = power_[static_cast<std::size_t>(port - 1)];
+        const bool powered = ganged_ ? std::find(power_.begin(), power_.end(), true) != power_.end()
+                                     : power_[static_cast<std::size_t>(port - 1)];
         std::uint16_t status = 0;
         if (superSpeed_) {
             status = powered ? 0x0200 | (5 << 5) : (4 << 5);  // Rx.Detect, else SS.Disabled
@@ -206,11 +209,6 @@ private:
             status = 0x0100;
         }
         return {static_cast<std::uint8_t>(status & 0xFF), static_cast<std::uint8_t>(status >> 8), 0, 0};
-    }
-    void switchPower(int port, bool on) {
-        for (int p = 1; p <= kPorts; ++p) {
-            if (ganged_ || p == port) power_[static_cast<std::size_t>(p - 1)] = on;
-        }
     }
 
     // The answer to one request; nothing stalls it.
@@ -237,7 +235,7 @@ private:
             case 0xA300: return portRequest ? std::optional(portStatus(port)) : std::nullopt;
             case 0x2303: case 0x2301:
                 if (!portRequest) return std::nullopt;
-                if (h.value == kPortPower) switchPower(port, h.request == 3);
+                if (h.value == kPortPower) power_[static_cast<std::size_t>(port - 1)] = h.request == 3;
                 return Bytes{};
             default: return std::nullopt;
         }
