@@ -12,6 +12,7 @@
 
 #include <vostrel/hub_api.h>
 
+#include "emulated_hubs.h"
 #include "loaded_library.h"
 #include "native_bed.h"
 #include "platform/clock.h"
@@ -27,6 +28,7 @@ protected:
         native_ = ::dlopen(NATIVE_PT2LIB, RTLD_NOW | RTLD_GLOBAL);
         ASSERT_NE(native_, nullptr) << ::dlerror();
         bus_.load(bedOf(exampleBench("two-hubs-usb3.json")));
+        emulated_.attachFamilyHubs(bus_);
         hubs_ = native::readFamilyHubs();
         ASSERT_EQ(hubs_.size(), 2u);
         ASSERT_EQ(hubs_[0].serial, u"VH0002A");
@@ -58,6 +60,7 @@ protected:
 
     void* native_ = nullptr;
     MockBus bus_;
+    EmulatedHubs emulated_;
     std::vector<native::NativeHub> hubs_;
     SteppedClock clock_;
 };
