@@ -31,6 +31,17 @@ public:
     // The stored auto-recovery flag as the library found it at its load.
     bool recoveryStoredAtLoad() const { return recoveryStoredAtLoad_; }
 
+    // When the library writes a change to the settings file: at once (the
+    // watch list, the flag) or only when it is unloaded (the times).
+    enum class Saved { AtOnce, AtUnload };
+
+    // For a change: checks that the settings file holds the settings as the
+    // library holds them, after having the library save them (`saved`). The
+    // library keeps a change it could not save only in memory and says
+    // nothing; this throws a CommandError (1) saying that the change was not
+    // stored, and why. After Saved::AtUnload, hub() may be gone.
+    void storeChange(Saved saved);
+
 private:
     void removePrivateFolder();
 

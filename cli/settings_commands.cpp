@@ -10,9 +10,9 @@ namespace vostrel::cli {
 int timesCommand(const std::string& stateFolder, std::optional<std::pair<std::uint8_t, std::uint8_t>> times,
                  Output output) {
     if (times) {
-        const Session session(stateFolder, StateUse::Change);
-        // Stored by the library's save when the program exits.
+        Session session(stateFolder, StateUse::Change);
         session.hub().setTimes(times->first, times->second);
+        session.storeChange(Session::Saved::AtUnload);
         std::cout << "interval " << int(times->first) << ", off time " << int(times->second)
                   << " (ticks of about a second)" << std::endl;
         return 0;
@@ -37,18 +37,20 @@ int recoveryCommand(const std::string& stateFolder, RecoveryAction action) {
         std::cout << (session.recoveryStoredAtLoad() ? "on" : "off") << std::endl;
         return 0;
     }
-    const Session session(stateFolder, StateUse::Change);
+    Session session(stateFolder, StateUse::Change);
     const HubLibrary& hub = session.hub();
     // With the flag stored, the library started its monitor when it loaded;
     // that monitor is what stopping clears the flag through. Starting sets
     // the flag; the monitor it starts in this short-lived program ends when
     // the program does, and the flag stays.
-    if (action == RecoveryAction::On && !session.recoveryStoredAtLoad() && hub.startRecovery() == 0) {
+    const bool change = (action == RecoveryAction::On) != session.recoveryStoredAtLoad();
+    if (change && action == RecoveryAction::On && hub.startRecovery() == 0) {
         throw failure("the hub library's monitor did not start");
     }
-    if (action == RecoveryAction::Off && session.recoveryStoredAtLoad()) hub.stopRecovery();
+    if (change && action == RecoveryAction::Off) hub.stopRecovery();
     const bool on = hub.recoveryStored() != 0;
     if (on != (action == RecoveryAction::On)) throw failure("the hub library did not store the change");
+    if (change) session.storeChange(Session::Saved::AtOnce);
     std::cout << "auto recovery: " << (on ? "on" : "off") << std::endl;
     return 0;
 }
