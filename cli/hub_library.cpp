@@ -33,7 +33,6 @@ HubLibrary loadHubLibrary() {
     if (library == nullptr) throw failure(std::string("cannot load the hub library: ") + why);
 
     HubLibrary hub{};
-    hub.module = library;
     Binder binder(library);
     binder.bind(hub.initVendorLibrary, "Hub_InitPt2lib");
     binder.bind(hub.setPortPower, "Hub_SetHubPortStatus");
@@ -54,14 +53,6 @@ HubLibrary loadHubLibrary() {
         throw failure(std::string(kHubLibraryName) + " lacks " + binder.missing() + ": it is not this version's hub library");
     }
     return hub;
-}
-
-bool unloadHubLibrary(const HubLibrary& hub) {
-    platform::unloadLibrary(hub.module);
-    void* const still = platform::loadedLibrary(kHubLibraryName);
-    if (still == nullptr) return true;
-    platform::unloadLibrary(still);
-    return false;
 }
 
 }  // namespace vostrel::cli

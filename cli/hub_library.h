@@ -20,7 +20,6 @@ struct HubLibrary {
     decltype(&Hub_StartAutoRecovery) startRecovery;
     decltype(&Hub_StopAutoRecovery) stopRecovery;
     decltype(&Hub_GetAutoRecoveryStatus) recoveryStored;
-    void* module;  // the loaded library itself
 };
 
 inline constexpr char kHubLibraryName[] = "libVostrel_4.so";
@@ -32,10 +31,5 @@ inline constexpr char kHubLibraryName[] = "libVostrel_4.so";
 // and its unload steps when the program exits. All or nothing: a library
 // that lacks one of them is unloaded again. Throws a CommandError (1).
 HubLibrary loadHubLibrary();
-
-// Unloads the library now, running its unload steps (which save the
-// settings). False when it stays loaded all the same (another part of the
-// process holds it): its unload steps then run when the program exits.
-bool unloadHubLibrary(const HubLibrary& hub);
 
 }  // namespace vostrel::cli

@@ -88,6 +88,12 @@ void lockStateFolder(const std::string& folder) {
     throw failure("cannot lock the state folder " + folder + ": " + why);
 }
 
+[[noreturn]] void notStored(const std::string& stateFolder) {
+    std::string why = platform::fileWriteProblem(stateFolder, sizeof(vostrel::AutoCheckSettings));
+    if (why.empty()) why = "the hub library could not save it";
+    throw failure("the change was not stored: " + stateFolder + "/" + kSettingsFile + " could not be written: " + why);
+}
+
 }  // namespace
 
 std::string checkedStateFolder(const std::string& path, bool write) {
@@ -128,32 +134,19 @@ Session::Session(const std::string& stateFolder, StateUse use)
 
 Session::~Session() { removePrivateFolder(); }
 
-void Session::storeChange(Saved saved) {
+void Session::storeChange() const {
     const HeldSettings held = heldSettings(hub_);
     const std::string file = stateFolder_ + "/" + kSettingsFile;
-    if (saved == Saved::AtUnload) {
-        if (recoveryStoredAtLoad_) {
-            // The library started its monitor at load. Unloading it would
-            // stop that monitor while it may be loading the vendor library,
-            // which waits for the unload to end: restart it instead, which
-            // saves the settings and keeps the flag.
-            hub_.stopRecovery();
-            if (hub_.startRecovery() == 0) throw failure("the hub library's monitor did not start again");
-        } else {
-            const bool unloaded = unloadHubLibrary(hub_);
-            hub_ = {};
-            if (!unloaded) {
-                throw failure("the change may not be stored: the hub library stays loaded, so " + file +
-                              " cannot be checked");
-            }
-        }
-    }
     vostrel::AutoCheckSettings stored{};
-    const std::size_t size = vostrel::platform::readFilePrefix(kSettingsFile, &stored, sizeof stored);
-    if (size == sizeof stored && fileHolds(stored, held)) return;
-    std::string why = platform::fileWriteProblem(stateFolder_, sizeof stored);
-    if (why.empty()) why = "the hub library could not save it";
-    throw failure("the change was not stored: " + file + " could not be written: " + why);
+    const std::size_t size = vostrel::platform::readFilePrefix(file.c_str(), &stored, sizeof stored);
+    if (size != sizeof stored || !fileHolds(stored, held)) notStored(stateFolder_);
+}
+
+void expectStoredTimes(const std::string& stateFolder, std::uint8_t interval, std::uint8_t offTime) {
+    const std::string file = stateFolder + "/" + kSettingsFile;
+    vostrel::AutoCheckSettings stored{};
+    const std::size_t size = vostrel::platform::readFilePrefix(file.c_str(), &stored, sizeof stored);
+    if (size != sizeof stored || stored.interval != interval || stored.offTime != offTime) notStored(stateFolder);
 }
 
 // The private folder goes while the program is still in it: whatever the

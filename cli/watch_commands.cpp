@@ -42,7 +42,7 @@ Place watchedPlace(const HubLibrary& hub, const PortName& name) {
 }  // namespace
 
 int watchAddCommand(const std::string& stateFolder, const PortName& name) {
-    Session session(stateFolder, StateUse::Change);
+    const Session session(stateFolder, StateUse::Change);
     const HubLibrary& hub = session.hub();
     const Bus bus = readBus(hub, name.serial ? WithSerials::Yes : WithSerials::No);
     const Place place = choosePort(bus, name);
@@ -55,14 +55,14 @@ int watchAddCommand(const std::string& stateFolder, const PortName& name) {
     DeviceInfoRecord record{};
     if (hub.getPortInfo(&record, place.hub, place.port - 1) == 0) throw failure("the bus changed; try again");
     if (hub.addWatched(&record) == 0) throw failure("the watch list is full: it holds 32 devices");
-    session.storeChange(Session::Saved::AtOnce);
+    session.storeChange();
     std::cout << "watching " << placeText(place) << ": " << deviceText(port.id, port.manufacturer, port.product)
               << std::endl;
     return 0;
 }
 
 int watchRemoveCommand(const std::string& stateFolder, const PortName& name) {
-    Session session(stateFolder, StateUse::Change);
+    const Session session(stateFolder, StateUse::Change);
     const HubLibrary& hub = session.hub();
     const Place place = watchedPlace(hub, name);
     DeviceInfoRecord record{};
@@ -70,7 +70,7 @@ int watchRemoveCommand(const std::string& stateFolder, const PortName& name) {
         throw failure(placeText(place) + " is not on the watch list");
     }
     hub.removeWatched(&record);
-    session.storeChange(Session::Saved::AtOnce);
+    session.storeChange();
     std::cout << "no longer watching " << placeText(place) << std::endl;
     return 0;
 }

@@ -148,6 +148,7 @@ TEST_P(Monitor, RecoversAWedgedDeviceAndStopsOnSigtermLeavingTheStoredFlagAsItWa
     monitor.signal(SIGTERM);
     EXPECT_EQ(monitor.exitWithin(std::chrono::milliseconds(2000)), 0) << readText("monitor.err");
     EXPECT_NE(readText("monitor.err").find("stopping the monitor"), std::string::npos);
+    expectNoSanitizerReport(readText("monitor.err"));
 
     EXPECT_EQ(fs::file_size("state/vostrel.dat"), 33672u);
     EXPECT_EQ(vostrel("watch list " + state_).out,
@@ -191,6 +192,7 @@ TEST_F(CliTest, AFifoForTheLogNeitherHangsLogNorKeepsTheMonitorFromStopping) {
     monitor.signal(SIGTERM);
     EXPECT_EQ(monitor.exitWithin(std::chrono::seconds(30)), 0) << readText("monitor.err");
     EXPECT_NE(readText("monitor.err").find("stopping the monitor"), std::string::npos);
+    expectNoSanitizerReport(readText("monitor.err"));
 }
 
 }  // namespace
