@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "port_choice.h"
+#include "text/visible_text.h"
 #include "utf8_text.h"
 
 namespace vostrel::cli {
@@ -30,7 +31,9 @@ void printTable(const std::vector<std::vector<std::string>>& rows, std::ostream&
 
 json textOrNull(const std::string& text) { return text.empty() ? json(nullptr) : json(text); }
 
-std::string cell(const std::string& text) { return text.empty() ? "-" : text; }
+// A device's text, with its control characters shown rather than sent to
+// the terminal.
+std::string cell(const std::string& text) { return text.empty() ? "-" : text::visibleText(text); }
 
 std::string timeText(const LogEvent& e, char dateSeparator, char between) {
     char text[40];
@@ -157,11 +160,11 @@ json watchListJson(const std::vector<WatchEntry>& entries, const Bus& bus) {
 
 std::string logLineText(const std::string& line) {
     const auto event = parseLogLine(line);
-    if (!event) return line;
+    if (!event) return text::visibleText(line);
     std::string text = timeText(*event, '/', ' ') + "  " + eventName(event->code) + " (" +
                        std::to_string(event->code) + ")  " + placeText(event->place) + "  " + deviceIdText(event->id);
     for (const std::string* part : {&event->manufacturer, &event->product}) {
-        if (!part->empty()) text += "  " + *part;
+        if (!part->empty()) text += "  " + text::visibleText(*part);
     }
     return text;
 }

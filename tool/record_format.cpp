@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string_view>
+
+#include "text/visible_text.h"
 
 namespace talvern {
 
 QString recordText(const char16_t (&text)[vostrel::kTextUnits]) {
     const auto end = std::find(std::begin(text), std::end(text), u'\0');
-    return QString::fromUtf16(text, end - std::begin(text));
+    return QString::fromStdU16String(
+        vostrel::text::visibleText(std::u16string_view(text, static_cast<std::size_t>(end - std::begin(text)))));
 }
 
 QString hexId(std::uint32_t id) {

@@ -11,7 +11,8 @@
 namespace talvern {
 
 // A fixed UTF-16 text field up to its terminator; a field without one ends
-// at its last unit.
+// at its last unit. A device chooses its texts: control characters are
+// shown as "\x1b" and the like.
 QString recordText(const char16_t (&text)[vostrel::kTextUnits]);
 
 // "0x" and at least four upper-case hexadecimal digits ("0x%04X").

@@ -43,9 +43,17 @@ private slots:
             << QByteArray("d,3\n\r\n\n") << QStringList{"1|d||||| ", "2|||||| ", "3|||||| "};
         QTest::newRow("UTF-8") << QByteArray("d,1,0,1,,,Maker,\xE3\x83\x9E\xE3\x82\xA6\xE3\x82\xB9")
                                << QStringList{"1|d|0|1|||Maker マウス"};
+        // Control characters shown as \x1b and the like, never acted on.
+        QString firstField;
+        for (int byte = 0; byte < ','; ++byte) {
+            if (byte == '\n') continue;
+            firstField += byte < 0x20 ? QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0')) : QString(QChar(byte));
+        }
         QTest::newRow("garbage, one character per byte")
-            << garbage + "\nd,1,0,1\n"
-            << QStringList{"1|" + QString::fromLatin1(garbage.left(garbage.indexOf(','))) + "||||| ", "2|d|0|1||| "};
+            << garbage + "\nd,1,0,1\n" << QStringList{"1|" + firstField + "||||| ", "2|d|0|1||| "};
+        QTest::newRow("control characters")
+            << QByteArray("d,1,0,1,0x0001,0x0002,Evil\x1b[2J,Pad\x07\xc2\x9b")
+            << QStringList{R"(1|d|0|1|0x0001|0x0002|Evil\x1b[2J Pad\x07\x9b)"};
     }
     void showsOneRowPerLine() {
         QFETCH(QByteArray, log);

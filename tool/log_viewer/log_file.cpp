@@ -5,6 +5,8 @@
 #include <QStringDecoder>
 #include <algorithm>
 
+#include "text/visible_text.h"
+
 namespace talvern {
 
 QString logFilePath() { return QDir::current().filePath(QStringLiteral("vostrel.log")); }
@@ -45,8 +47,8 @@ QString readLastLogLine(const QString& path) {
 QString decodeLogLine(QByteArrayView bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(bytes);
-    if (!utf8.hasError()) return text;
-    return QString::fromLatin1(bytes);
+    if (utf8.hasError()) text = QString::fromLatin1(bytes);
+    return QString::fromStdU16String(vostrel::text::visibleText(text.toStdU16String()));
 }
 
 LogEvent parseLogLine(const QString& line) {

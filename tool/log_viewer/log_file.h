@@ -22,7 +22,8 @@ QStringList readLogLines(const QString& path);
 QString readLastLogLine(const QString& path);
 
 // One line's bytes as text: UTF-8 when they are valid UTF-8 (what the library
-// writes under a UTF-8 locale), otherwise one character per byte.
+// writes under a UTF-8 locale), otherwise one character per byte; control
+// characters shown as "\x1b" and the like.
 QString decodeLogLine(QByteArrayView bytes);
 
 // One line of the log. Every field is the line's text as written; a short
