@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "text/visible_text.h"
 #include "utf8_text.h"
 
 namespace vostrel::cli {
@@ -50,8 +51,9 @@ int findHubNow(const HubSighting& hub) {
 }
 
 std::string hubText(int index, const HubSighting& hub) {
-    return "hub " + std::to_string(index) + " (" + (hub.serial.empty() ? "no serial" : hub.serial) + " at " +
-           hub.location + ")";
+    // The serial number is the hub's own text: its control characters are shown, not sent.
+    return "hub " + std::to_string(index) + " (" + (hub.serial.empty() ? "no serial" : text::visibleText(hub.serial)) +
+           " at " + text::visibleText(hub.location) + ")";
 }
 
 bool showsDevice(const BusPort& port) { return port.status != HUB_NO_DEVICE_CONNECTED; }

@@ -72,9 +72,11 @@ int chooseHub(const Bus& bus, const std::string& name) {
     std::string list;
     for (int k = 0; k < bus.hubCount; ++k) list += "\n  " + hubText(k, bus.hubs[static_cast<std::size_t>(k)]);
     if (fitting.empty()) {
-        throw failure("no hub " + name + " on the bus" + (bus.hubCount == 0 ? ": " + hubRange(bus) : ";" + list));
+        throw failure("no hub " + text::visibleText(name) + " on the bus" +
+                      (bus.hubCount == 0 ? ": " + hubRange(bus) : ";" + list));
     }
-    throw failure(std::to_string(fitting.size()) + " hubs fit " + name + "; name one by its location:" + list);
+    throw failure(std::to_string(fitting.size()) + " hubs fit " + text::visibleText(name) +
+                  "; name one by its location:" + list);
 }
 
 Place choosePort(const Bus& bus, const PortName& name) {

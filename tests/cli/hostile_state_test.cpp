@@ -78,8 +78,8 @@ std::string notStored(const fs::path& folder, const std::string& why) {
 }
 
 constexpr char kWatchedCamera[] =
-    "HUB  PORT  DEVICE     MANUFACTURER  PRODUCT\n"
-    "0    1     7E57:0C31  Lumen Labs    HD Camera\n";
+    "HUB  PORT  DEVICE     MANUFACTURER  PRODUCT    FOLLOWS\n"
+    "0    1     7E57:0C31  Lumen Labs    HD Camera  hub 0 (VH0002A at 0-1)\n";
 
 TEST_F(HostileState, AChangeTheFileSystemRefusesIsReportedAsNotStored) {
     ASSERT_EQ(vostrel("watch add " + state_ + " 0 1").exitCode, 0);
