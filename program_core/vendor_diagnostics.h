@@ -1,0 +1,26 @@
+// Why the hub chip vendor's library refused a port switch that the hub
+// library asked of it on this thread, in words, for every front end.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace vostrel::program {
+
+// The vendor library's last-error code in words, e.g. "the hub is no longer
+// on the bus"; for missing rights, with what to do about it.
+std::string vendorErrorText(std::uint32_t code);
+
+// The calling thread's last error as the vendor library that the hub
+// library has bound reports it, in words; that library is asked only when
+// it is loaded already.
+std::string lastVendorErrorText();
+
+// True when the calling thread's last vendor-library error is missing rights.
+bool lastVendorErrorIsPermission();
+
+// What a user who may not switch the ports does about it: the udev rule and
+// the group, step by step.
+std::string portPermissionAdvice();
+
+}  // namespace vostrel::program
