@@ -8,7 +8,8 @@
 #include "resources/app_icon.h"
 #include "resources/menu_resources.h"
 #include "resources/resource_ids.h"
-#include "resources/texts.h"
+#include "program_core/program_messages.h"
+#include "views/qt_text.h"
 
 namespace talvern {
 
@@ -28,7 +29,7 @@ CMyApplicationTrayWnd::~CMyApplicationTrayWnd() = default;
 void CMyApplicationTrayWnd::OnCreate() {
     m_hIcon = applicationIcon();
     if (m_notificationArea) {
-        const QString tip = instanceName();
+        const QString tip = qtText(vostrel::program::instanceName());
         NotifyIcon(IconMessage::Add, &m_hIcon, &tip);
         return;
     }
