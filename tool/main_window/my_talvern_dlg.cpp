@@ -12,13 +12,13 @@
 #include "log_viewer/log_file.h"
 #include "main_window/about_dlg.h"
 #include "message_box.h"
-#include "platform/vendor_library_search.h"
 #include "program_core/linked_hub_library.h"
 #include "program_core/log_file.h"
 #include "program_core/port_commands.h"
 #include "program_core/port_texts.h"
 #include "program_core/program_messages.h"
 #include "program_core/status_line.h"
+#include "program_core/vendor_diagnostics.h"
 #include "resources/app_icon.h"
 #include "resources/menu_resources.h"
 #include "resources/resource_ids.h"
@@ -32,25 +32,6 @@ namespace {
 namespace program = vostrel::program;
 
 const program::HubLibrary& hubLibrary() { return program::linkedHubLibrary(); }
-
-// Where the hub library looked for the vendor library, told below the
-// message that it cannot be loaded.
-QString vendorLibrarySearchText() {
-    const platform::VendorLibrarySearch search = platform::vendorLibrarySearch();
-    QStringList places;
-    QStringList pathFolders;
-    for (const std::string& folder : search.searchPathFolders) pathFolders << QString::fromStdString(folder);
-    places << (pathFolders.isEmpty() ? QStringLiteral("LD_LIBRARY_PATH (not set)")
-                                     : QStringLiteral("LD_LIBRARY_PATH: %1").arg(pathFolders.join(u':')));
-    if (!search.hubLibraryFolder.empty()) {
-        places << QStringLiteral("the hub library's own folder: %1")
-                      .arg(QString::fromStdString(search.hubLibraryFolder));
-    }
-    places << QString::fromStdString(search.systemFolders);
-    return QStringLiteral("The hub library looks for %1 in this order:\n\u2022 %2\n"
-                          "It was found in none of them, or it lacks functions the hub library needs.")
-        .arg(QString::fromStdString(search.fileName), places.join(QStringLiteral("\n\u2022 ")));
-}
 
 bool opensPortMenu(const QKeyEvent& key) {
     return key.key() == Qt::Key_Menu || (key.key() == Qt::Key_F10 && key.modifiers() == Qt::ShiftModifier);
@@ -100,7 +81,8 @@ bool CMyTalvernDlg::OnInitDialog() {
     const auto bus = std::make_unique<vostrel::DeviceInfoBlock>();
     if (hubLibrary().getDeviceInfo(bus.get()) != 0 && bus->hubCount > 0 && hubLibrary().initVendorLibrary() == 0) {
         warningBox(this, qtText(program::vendorLibraryErrorCaption()), qtText(program::vendorLibraryErrorText()),
-                   QMessageBox::Ok, vendorLibrarySearchText());
+                   QMessageBox::Ok,
+                   qtText(program::vendorLibrarySearchText(reinterpret_cast<const void*>(&Hub_InitPt2lib))));
         emit exitRequested();
         return false;
     }
