@@ -2,7 +2,10 @@
 // notices of the monitor's work, the messages, the vendor library's errors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "fake_hub_library.h"
+#include "platform/vendor_library_name.h"
 #include "portctl/pt2lib_errors.h"
 #include "program_core/program_messages.h"
 #include "program_core/recovery_notices.h"
@@ -87,6 +90,18 @@ TEST(ProgramTexts, Messages) {
     EXPECT_EQ(vendorErrorText(77), "the vendor library reports error 77");
     EXPECT_NE(vendorErrorText(PT2_ERROR_PERMISSION_DENIED).find("udev/60-vostrel-hubs.rules"), std::string::npos);
     EXPECT_NE(portPermissionAdvice().find("usermod -aG plugdev"), std::string::npos);
+}
+
+// Where the vendor library was looked for: the file, each place in order, and the outcome.
+TEST(ProgramTexts, VendorLibrarySearch) {
+    const std::string told = vendorLibrarySearchText(reinterpret_cast<const void*>(&vendorLibrarySearchText));
+    EXPECT_EQ(told.rfind(std::string("The hub library looks for ") + vostrel::platform::kVendorLibraryName +
+                             " in this order:\n\u2022 ",
+                         0),
+              0u)
+        << told;
+    EXPECT_GE(std::count(told.begin(), told.end(), '\n'), 3);
+    EXPECT_TRUE(told.ends_with("\nIt was found in none of them, or it lacks functions the hub library needs.")) << told;
 }
 
 }  // namespace
