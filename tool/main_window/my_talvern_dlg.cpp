@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QStyle>
 #include <QTreeWidget>
+
 #include "frame/records.h"
 #include "log_viewer/log_file.h"
 #include "main_window/about_dlg.h"
@@ -82,7 +83,7 @@ bool CMyTalvernDlg::OnInitDialog() {
     if (hubLibrary().getDeviceInfo(bus.get()) != 0 && bus->hubCount > 0 && hubLibrary().initVendorLibrary() == 0) {
         warningBox(this, qtText(program::vendorLibraryErrorCaption()), qtText(program::vendorLibraryErrorText()),
                    QMessageBox::Ok,
-                   qtText(program::vendorLibrarySearchText(reinterpret_cast<const void*>(&Hub_InitPt2lib))));
+                   qtText(program::vendorLibrarySearchText(reinterpret_cast<const void*>(hubLibrary().initVendorLibrary))));
         emit exitRequested();
         return false;
     }
