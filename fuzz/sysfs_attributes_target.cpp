@@ -1,9 +1,10 @@
 // Fuzz target: the kernel's USB attributes as the input makes them: the
 // binary `descriptors` of each device (the kernel's copy of what the device
 // sent), its texts (speed, device number, configuration value, strings) and
-// the ports' states. Turning them into the bus model must take any bytes, and
-// the scan of a bus so made, answered through the translator, must stay
-// inside its buffers and keep its counts within its tables.
+// the ports' states, and a hub's hub descriptor. Turning them into the bus
+// model must take any bytes, and the scan of a bus so made, answered through
+// the translator, must stay inside its buffers and keep its counts within its
+// tables; the hub descriptor is read only when it is whole.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "fuzz_input.h"
 #include <vostrel/hub_api.h>
 #include "scan/usb_tree_scan.h"
+#include "usbbus/hub_requests.h"
 #include "usbbus/kernel_attributes.h"
 #include "usbbus/model_usb_stack.h"
 
@@ -143,5 +145,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(textLength(port.product) < kTextUnits && textLength(port.manufacturer) < kTextUnits);
     }
     platform::useUsbStack(nullptr);
+
+    // What is left: a hub's answer to the hub descriptor request, which the
+    // native vendor library reads before it switches a port through `disable`.
+    const auto answer = in.bytes(64);
+    for (const bool superSpeed : {false, true}) {
+        if (const auto each = usbbus::switchesEachPortsPower(answer, superSpeed)) check(answer.size() >= 5);
+    }
     return 0;
 }

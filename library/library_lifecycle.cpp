@@ -27,7 +27,7 @@ void libraryUnload() {
     stopMonitor(ClearEnabled::No);
     {
         std::lock_guard lock(generalLock());
-        saveSettings();
+        saveSettingsIfChanged();
         ClearControllerList();
         platform::releaseUsbStack();
     }
@@ -42,7 +42,7 @@ void libraryUnloadAtProcessExit() {
     // (a block left halfway through a change is not saved), and nothing is
     // released: the process is going.
     if (!generalLock().try_lock()) return;
-    saveSettings();
+    saveSettingsIfChanged();
     generalLock().unlock();
 }
 

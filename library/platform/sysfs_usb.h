@@ -77,6 +77,12 @@ std::optional<std::string> readSysfsAttribute(const std::string& path, std::erro
 std::error_code writeSysfsAttribute(const std::string& path, std::string_view value,
                                     IfMissing ifMissing = IfMissing::Report);
 
+// The identity of the device folder at `path`, which a device that comes
+// again in the same place (or a new bed) does not share: the kernel gives
+// every folder it makes an inode number of its own. Nothing when the folder
+// cannot be seen (reported, unless it is gone).
+std::optional<std::uint64_t> sysfsFolderIdentity(const std::string& path);
+
 // Attribute files read by all readings of this process so far (control
 // transfers: usbfs.h).
 std::uint64_t sysfsFilesRead();

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -418,6 +419,15 @@ std::error_code writeSysfsAttribute(const std::string& path, std::string_view va
     }
     ::close(fd);
     return error;
+}
+
+std::optional<std::uint64_t> sysfsFolderIdentity(const std::string& path) {
+    struct stat status {};
+    if (::stat(path.c_str(), &status) != 0) {
+        if (errno != ENOENT) reportSystemFailure("stat", path);
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(status.st_ino);
 }
 
 std::uint64_t sysfsFilesRead() { return g_filesRead.load(); }

@@ -9,6 +9,9 @@ namespace vostrel {
 namespace {
 
 AutoCheckSettings g_settings{};
+// The block as the last load or successful save left it: what the file
+// holds, but for the defaults a load puts in place of stored zeros.
+AutoCheckSettings g_unchanged{};
 
 }  // namespace
 
@@ -26,8 +29,15 @@ void loadSettings() {
     g_settings.count = static_cast<std::uint8_t>(std::min<int>(g_settings.count, kMaxWatchEntries));
     if (g_settings.interval == 0) g_settings.interval = kDefaultInterval;
     if (g_settings.offTime == 0) g_settings.offTime = kDefaultOffTime;
+    g_unchanged = g_settings;
 }
 
-void saveSettings() { platform::replaceFile(kSettingsFileName, &g_settings, sizeof g_settings); }
+void saveSettings() {
+    if (platform::replaceFile(kSettingsFileName, &g_settings, sizeof g_settings)) g_unchanged = g_settings;
+}
+
+void saveSettingsIfChanged() {
+    if (std::memcmp(&g_settings, &g_unchanged, sizeof g_settings) != 0) saveSettings();
+}
 
 }  // namespace vostrel

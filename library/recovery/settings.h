@@ -85,4 +85,9 @@ void loadSettings();
 // file that cannot be written is skipped silently; the previous file stays.
 void saveSettings();
 
+// Saves the block when it differs from what the last load or successful save
+// left, as at unload: a process that changed nothing (not even a cursor or a
+// counter) writes nothing, and a folder without a settings file gets none.
+void saveSettingsIfChanged();
+
 }  // namespace vostrel

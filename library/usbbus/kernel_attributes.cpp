@@ -78,7 +78,7 @@ Bytes stringFromAttribute(std::string_view text) {
 
 std::optional<bool> portStateAttached(std::string_view text) {
     text = withoutNewline(text);
-    if (text == "not-attached") return false;
+    if (text == "not attached") return false;
     for (const std::string_view state : {"attached", "powered", "reconnecting", "unauthenticated", "default",
                                          "addressed", "configured", "suspended"}) {
         if (text == state) return true;

@@ -15,7 +15,9 @@
 // - `speed` in Mbit/s, `devnum`, `bConfigurationValue` (empty while the
 //   device is not configured), `maxchild` of a hub.
 // - the port folder's `state` (kernels from 6.5 on): the state of whatever
-//   is attached to the port, "not-attached" when nothing is.
+//   is attached to the port by the kernel's name of a USB device state
+//   ("powered", "default", "configured", ...), "not attached" when nothing
+//   is.
 #pragma once
 
 #include <cstdint>
@@ -57,7 +59,8 @@ std::optional<std::uint32_t> parseDecimal(std::string_view text, std::uint32_t l
 Bytes stringFromAttribute(std::string_view text);
 
 // A port's `state`: true when something is attached (in any state of
-// enumeration), false for "not-attached", nothing for a text not known.
+// enumeration), false for "not attached", nothing for a text not known
+// (the kernel's "UNKNOWN" included).
 std::optional<bool> portStateAttached(std::string_view text);
 
 // The connection status of a port without a device, from the hub's port

@@ -9,7 +9,9 @@ namespace {
 
 HubSide sideOf(const platform::SysfsUsbBus& read, const usbbus::FamilyHubSide& side, bool superSpeed) {
     const platform::SysfsHubOrigin& origin = read.origins.at(side.hub);
-    return {superSpeed, origin.devices.front(), origin.ports, origin.bus, side.device->address};
+    const std::string& folder = origin.devices.front();
+    return {superSpeed, folder, origin.ports, origin.bus, side.device->address,
+            platform::sysfsFolderIdentity(folder).value_or(0)};
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ struct HubSide {
     std::vector<std::string> ports;  // port n's folder at [n - 1]
     std::uint32_t bus = 0;
     std::uint16_t address = 0;       // its device number (`devnum`)
+    std::uint64_t identity = 0;      // its folder's (platform::sysfsFolderIdentity)
 };
 
 struct NativeHub {

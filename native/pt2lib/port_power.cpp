@@ -1,5 +1,6 @@
 #include "port_power.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "error_codes.h"
@@ -22,16 +23,6 @@ std::string disableAttribute(const HubSide& side, int port) {
     return side.ports[static_cast<std::size_t>(port - 1)] + "/disable";
 }
 
-// Whether the hub switches each port's power by itself, asked of the hub.
-std::uint32_t checkSwitchesEachPort(platform::UsbfsDevice& device, bool superSpeed) {
-    const usbbus::SetupPacket request = usbbus::hubDescriptorRequest(superSpeed);
-    std::uint8_t answer[64] = {};
-    std::size_t received = 0;
-    if (const std::error_code error = device.control(request, answer, received)) return pt2ErrorOf(error);
-    const auto each = usbbus::switchesEachPortsPower(std::span(answer, received), superSpeed);
-    return each.value_or(false) ? PT2_OK : PT2_ERROR_NO_PORT_POWER_CONTROL;
-}
-
 }  // namespace
 
 std::uint32_t checkPresent(const HubSide& side) {
@@ -42,16 +33,55 @@ std::uint32_t checkPresent(const HubSide& side) {
         return why == PT2_ERROR_PERMISSION_DENIED ? why : PT2_ERROR_HUB_GONE;
     }
     const auto address = usbbus::parseDecimal(*text, 0xFFFF);
-    return address == side.address ? PT2_OK : PT2_ERROR_HUB_GONE;
+    if (address != side.address) return PT2_ERROR_HUB_GONE;
+    return platform::sysfsFolderIdentity(side.device) == side.identity ? PT2_OK : PT2_ERROR_HUB_GONE;
 }
 
 std::uint32_t PortPower::set(const HubSide& side, int port, bool on) {
-    const std::error_code error =
-        platform::writeSysfsAttribute(disableAttribute(side, port), on ? "0\n" : "1\n", IfMissing::Expected);
+    const std::string attribute = disableAttribute(side, port);
+    std::error_code error;
+    if (platform::readSysfsAttribute(attribute, error, IfMissing::Expected)) {
+        return setThroughAttribute(side, attribute, on);
+    }
     if (error != std::errc::no_such_file_or_directory) return pt2ErrorOf(error);
     // No attribute: a kernel before 6.0, or the hub went.
     if (const std::uint32_t gone = checkPresent(side)) return gone;
     return setThroughUsbfs(side, static_cast<unsigned>(port), on);
+}
+
+std::uint32_t PortPower::setThroughAttribute(const HubSide& side, const std::string& attribute, bool on) {
+    if (const std::uint32_t refused = checkSwitchesEachPort(side)) return refused;
+    const std::string_view value = on ? "0" : "1";
+    if (const std::error_code error = platform::writeSysfsAttribute(attribute, std::string(value) + "\n")) {
+        return pt2ErrorOf(error);
+    }
+    // The kernel shows the port's power as the hub reports it: a port that
+    // kept its power, or did not get it, was not switched.
+    std::error_code error;
+    const auto now = platform::readSysfsAttribute(attribute, error);
+    if (!now) return pt2ErrorOf(error);
+    return withoutNewline(*now) == value ? PT2_OK : PT2_ERROR_NOT_WRITTEN;
+}
+
+std::uint32_t PortPower::checkSwitchesEachPort(const HubSide& side, platform::UsbfsDevice* device) {
+    if (const auto known = switching_.find(side.device);
+        known != switching_.end() && known->second.identity == side.identity && known->second.address == side.address) {
+        return known->second.eachPort ? PT2_OK : PT2_ERROR_NO_PORT_POWER_CONTROL;
+    }
+    std::unique_ptr<platform::UsbfsDevice> opened;
+    if (device == nullptr) {
+        if (const std::uint32_t failed = openNode(side, opened, device)) return failed;
+    }
+    const usbbus::SetupPacket request = usbbus::hubDescriptorRequest(side.superSpeed);
+    std::uint8_t answer[64] = {};
+    std::size_t received = 0;
+    if (const std::error_code error = device->control(request, answer, received)) return pt2ErrorOf(error);
+    const auto each = usbbus::switchesEachPortsPower(std::span(answer, std::min(received, sizeof answer)),
+                                                     side.superSpeed);
+    // An answer that is no hub descriptor is not kept: the next switch asks again.
+    if (!each) return PT2_ERROR_NO_PORT_POWER_CONTROL;
+    switching_[side.device] = {side.identity, side.address, *each};
+    return *each ? PT2_OK : PT2_ERROR_NO_PORT_POWER_CONTROL;
 }
 
 std::uint32_t PortPower::get(const HubSide& side, int port, bool& powered) {
@@ -99,7 +129,7 @@ std::uint32_t PortPower::setThroughUsbfs(const HubSide& side, unsigned port, boo
     std::unique_ptr<platform::UsbfsDevice> opened;
     platform::UsbfsDevice* device = nullptr;
     if (const std::uint32_t failed = openNode(side, opened, device)) return failed;
-    if (const std::uint32_t refused = checkSwitchesEachPort(*device, side.superSpeed)) return refused;
+    if (const std::uint32_t refused = checkSwitchesEachPort(side, device)) return refused;
 
     const std::string node = platform::usbfsNode(side.bus, side.address);
     const auto claimed = claims_.find(node);

@@ -2,7 +2,11 @@
 // a program switch it:
 // - kernels from 6.0 on: the port folder's `disable` attribute ("1": the
 //   port is disabled and, on a hub that switches port power, unpowered);
-//   the kernel's hub driver does the switching and keeps track of it;
+//   the kernel's hub driver does the switching and keeps track of it. The
+//   kernel takes the attribute on any hub, but on one that switches its
+//   ports' power all together or not at all the port only loses its device
+//   and keeps its power, so a hub's descriptor is asked first (as below),
+//   and the attribute is read back after it was written;
 // - older kernels: the hub class requests SET_FEATURE and CLEAR_FEATURE
 //   (PORT_POWER) through the hub's usbfs node, on hubs whose descriptor says
 //   that they switch each port's power by itself. The hub driver would power
@@ -24,8 +28,9 @@
 
 namespace vostrel::native {
 
-// Whether the hub device is still the one that was read: its folder there
-// with the same device number. PT2_OK, or PT2_ERROR_HUB_GONE.
+// Whether the hub device is still the one that was read: its folder there,
+// the same folder, with the same device number. PT2_OK, or
+// PT2_ERROR_HUB_GONE.
 std::uint32_t checkPresent(const HubSide& side);
 
 class PortPower {
@@ -46,13 +51,27 @@ private:
         std::set<unsigned> ports;
     };
 
+    // What a hub device's descriptor says of its ports' power, asked once
+    // per device instance.
+    struct Switching {
+        std::uint64_t identity = 0;
+        std::uint16_t address = 0;
+        bool eachPort = false;
+    };
+
+    std::uint32_t setThroughAttribute(const HubSide& side, const std::string& attribute, bool on);
     std::uint32_t setThroughUsbfs(const HubSide& side, unsigned port, bool on);
+    // PT2_OK when the hub device switches each port's power by itself,
+    // PT2_ERROR_NO_PORT_POWER_CONTROL when its descriptor says otherwise,
+    // else why it could not be asked. `device`: its node, when open already.
+    std::uint32_t checkSwitchesEachPort(const HubSide& side, platform::UsbfsDevice* device = nullptr);
     std::uint32_t getThroughUsbfs(const HubSide& side, unsigned port, bool& powered);
     // The side's node: the one kept open for claims, else opened into `opened`.
     std::uint32_t openNode(const HubSide& side, std::unique_ptr<platform::UsbfsDevice>& opened,
                            platform::UsbfsDevice*& device);
 
-    std::map<std::string, Claim> claims_;  // by node
+    std::map<std::string, Claim> claims_;         // by node
+    std::map<std::string, Switching> switching_;  // by device folder
 };
 
 }  // namespace vostrel::native

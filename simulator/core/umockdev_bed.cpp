@@ -72,6 +72,11 @@ public:
         text_ += "A: " + name + "=" + escaped(std::string(value) + "\n") + "\n";
         return *this;
     }
+    // An attribute the kernel shows as an empty file (not even a newline).
+    Block& empty(const std::string& name) {
+        text_ += "A: " + name + "=\n";
+        return *this;
+    }
     // The `driver` link, as udev reads a device's driver: to the driver's
     // folder under /sys/bus, relative to the device's folder.
     Block& driver(const std::string& bus, const std::string& name) {
@@ -121,6 +126,27 @@ std::optional<std::string> kernelString(const usbbus::Device& device, std::uint8
         units.push_back(static_cast<char16_t>((*text)[at] | (*text)[at + 1] << 8));
     }
     return usbbus::utf16ToUtf8(units);
+}
+
+// The device's active configuration descriptor (at least its nine bytes),
+// or none while it is not configured.
+const Bytes* activeConfiguration(const usbbus::Device& device) {
+    if (device.configurationValue == 0) return nullptr;
+    for (const Bytes& configuration : device.configurations) {
+        if (configuration.size() >= 9 && configuration[5] == device.configurationValue) return &configuration;
+    }
+    return nullptr;
+}
+
+// A hub's one interface descriptor: number 0, one endpoint, class 9.
+constexpr std::uint8_t kHubInterface[] = {9, usb::USB_INTERFACE_DESCRIPTOR_TYPE, 0, 0, 1, 9, 0, 0, 0};
+
+// The `modalias` of an interface: the device's IDs, class and release, and
+// the interface's class, subclass, protocol and number.
+std::string modaliasOf(const usb::USB_DEVICE_DESCRIPTOR& d, const std::uint8_t* interface) {
+    return format("usb:v%04Xp%04Xd%04Xdc%02Xdsc%02Xdp%02Xic%02Xisc%02Xip%02Xin%02X", d.idVendor, d.idProduct,
+                  d.bcdDevice, d.bDeviceClass, d.bDeviceSubClass, d.bDeviceProtocol, interface[5], interface[6],
+                  interface[7], interface[2]);
 }
 
 class BedWriter {
@@ -191,14 +217,22 @@ private:
             .property("PRODUCT", productOf(descriptor))
             .property("SUBSYSTEM", "usb")
             .property("TYPE", typeOf(descriptor))
+            .attribute("authorized", "1")
             .attribute("bAlternateSetting", " 0")
             .attribute("bInterfaceClass", "09")
             .attribute("bInterfaceNumber", "00")
             .attribute("bInterfaceProtocol", "00")
             .attribute("bInterfaceSubClass", "00")
-            .attribute("bNumEndpoints", "01");
+            .attribute("bNumEndpoints", "01")
+            .attribute("modalias", modaliasOf(descriptor, kHubInterface))
+            .attribute("supports_autosuspend", "1");
         std::vector<std::pair<std::string, const usbbus::Device*>> children;
         for (const auto& [port, device] : ports) {
+            const std::string portFolder = hubName + "-port" + std::to_string(port) + "/";
+            interface.attribute(portFolder + "connect_type", "unknown")
+                .attribute(portFolder + "location", "0x00000000")
+                .attribute(portFolder + "over_current_count", "0")
+                .attribute(portFolder + "quirks", "00000000");
             const bool shown = device != nullptr && (device->connectionStatus == usbbus::kDeviceConnected ||
                                                      device->connectionStatus == kNotEnoughPower);
             const bool failed = device != nullptr && (device->connectionStatus == kFailedEnumeration ||
@@ -206,14 +240,14 @@ private:
             if (options_.portStates) {
                 const std::string state = shown ? (device->configurationValue != 0 ? "configured" : "addressed")
                                           : failed ? "default"
-                                                   : "not-attached";
-                interface.attribute(hubName + "-port" + std::to_string(port) + "/state", state);
+                                                   : "not attached";
+                interface.attribute(portFolder + "state", state);
             }
             if (options_.portSwitches) {
                 // Only the bench's family hubs switch their ports' power.
                 const bool off = benchHub != nullptr && benchHub->kind == Kind::FamilyHub && port >= 1 &&
                                  port <= static_cast<int>(benchHub->portPower.size()) && !benchHub->portPower[port - 1];
-                interface.attribute(hubName + "-port" + std::to_string(port) + "/disable", off ? "1" : "0");
+                interface.attribute(portFolder + "disable", off ? "1" : "0");
             }
             if (shown) children.emplace_back(childPrefix + std::to_string(port), device);
         }
@@ -246,6 +280,7 @@ private:
             descriptors.insert(descriptors.end(), configuration.begin(), configuration.end());
         }
         const std::string node = format("bus/usb/%03u/%03u", bus, device.address);
+        const bool root = devpath == "0";
         Block block(path);
         block.node(node, descriptors)
             .property("BUSNUM", format("%03u", bus))
@@ -257,9 +292,21 @@ private:
             .property("PRODUCT", productOf(d))
             .property("SUBSYSTEM", "usb")
             .property("TYPE", typeOf(d))
-            .attribute("bConfigurationValue",
-                       device.configurationValue != 0 ? std::to_string(device.configurationValue) : "")
-            .attribute("bDeviceClass", format("%02x", d.bDeviceClass))
+            .attribute("authorized", "1");
+        if (root) block.attribute("authorized_default", "1");
+        block.attribute("avoid_reset_quirk", "0");
+        // The active configuration's own attributes, empty files while there is none.
+        const Bytes* active = activeConfiguration(device);
+        if (active != nullptr) {
+            const unsigned milliamperes = (*active)[8] * (device.speed == usb::UsbSuperSpeed ? 8u : 2u);
+            block.attribute("bConfigurationValue", std::to_string(device.configurationValue))
+                .attribute("bMaxPower", std::to_string(milliamperes) + "mA")
+                .attribute("bNumInterfaces", format("%2u", (*active)[4]))
+                .attribute("bmAttributes", format("%2x", (*active)[7]));
+        } else {
+            block.empty("bConfigurationValue").empty("bMaxPower").empty("bNumInterfaces").empty("bmAttributes");
+        }
+        block.attribute("bDeviceClass", format("%02x", d.bDeviceClass))
             .attribute("bDeviceProtocol", format("%02x", d.bDeviceProtocol))
             .attribute("bDeviceSubClass", format("%02x", d.bDeviceSubClass))
             .attribute("bMaxPacketSize0", std::to_string(d.bMaxPacketSize0))
@@ -270,9 +317,16 @@ private:
             .attribute("devnum", std::to_string(device.address))
             .attribute("devpath", devpath)
             .attribute("idProduct", format("%04x", d.idProduct))
-            .attribute("idVendor", format("%04x", d.idVendor))
+            .attribute("idVendor", format("%04x", d.idVendor));
+        if (root) block.attribute("interface_authorized_default", "1");
+        block.attribute("ltm_capable", "no")
             .attribute("maxchild", std::to_string(portCount))
+            .attribute("quirks", "0x0")
+            .attribute("removable", root ? "unknown" : "removable")
+            .attribute("rx_lanes", "1")
             .attribute("speed", speedText(device.speed))
+            .attribute("tx_lanes", "1")
+            .attribute("urbnum", "0")
             .attribute("version", format("%2x.%02x", d.bcdUSB >> 8, d.bcdUSB & 0xFF));
         const std::pair<const char*, std::uint8_t> strings[] = {
             {"manufacturer", d.iManufacturer}, {"product", d.iProduct}, {"serial", d.iSerialNumber}};
@@ -280,8 +334,11 @@ private:
             if (const auto text = kernelString(device, index)) block.attribute(attribute, *text);
         }
         const Bytes* first = device.configurations.empty() ? nullptr : &device.configurations.front();
-        if (device.configurationValue != 0 && first != nullptr && first->size() >= 9) {
-            if (const auto text = kernelString(device, (*first)[6])) block.attribute("configuration", *text);
+        const auto configurationText = active != nullptr ? kernelString(device, (*active)[6]) : std::nullopt;
+        if (configurationText) {
+            block.attribute("configuration", *configurationText);
+        } else {
+            block.empty("configuration");
         }
         out_ += block.end();
         if (device.configurationValue != 0 && first != nullptr && portCount == 0) {
@@ -303,12 +360,15 @@ private:
                     .property("PRODUCT", productOf(device.descriptor))
                     .property("SUBSYSTEM", "usb")
                     .property("TYPE", typeOf(device.descriptor))
+                    .attribute("authorized", "1")
                     .attribute("bAlternateSetting", format("%2u", i[3]))
                     .attribute("bInterfaceClass", format("%02x", i[5]))
                     .attribute("bInterfaceNumber", format("%02x", i[2]))
                     .attribute("bInterfaceProtocol", format("%02x", i[7]))
                     .attribute("bInterfaceSubClass", format("%02x", i[6]))
-                    .attribute("bNumEndpoints", format("%02x", i[4]));
+                    .attribute("bNumEndpoints", format("%02x", i[4]))
+                    .attribute("modalias", modaliasOf(device.descriptor, i))
+                    .attribute("supports_autosuspend", "1");
                 if (const auto text = kernelString(device, i[8])) interface.attribute("interface", *text);
                 out_ += interface.end();
             }

@@ -365,6 +365,20 @@ TEST_F(CommandLine, VersionNamesTheLibrariesItLoadedAndTheVendorLibrarysOwnText)
     }
 }
 
+// Commands that change nothing leave the library nothing to save when it
+// unloads: no attempt to write in their private folder, which is gone by
+// then, and nothing said of one under VOSTREL_DEBUG=1.
+TEST_F(CommandLine, CommandsThatChangeNothingSaveNothing) {
+    ASSERT_EQ(vostrel("watch add 0 1 " + state_).exitCode, 0);
+    const auto stored = folderContents("state");
+    for (const char* command : {"list", "list --json", "version", "times", "recovery status"}) {
+        const Outcome run = vostrel(std::string(command) + " " + state_, "env VOSTREL_DEBUG=1 ");
+        EXPECT_EQ(run.exitCode, 0) << command;
+        EXPECT_EQ(run.err, "") << command;
+    }
+    EXPECT_EQ(folderContents("state"), stored);
+}
+
 TEST_F(CommandLine, FindsTheHubLibraryByItsRunPathAndTakesAllOfItOrNothing) {
     const fs::path alone = dir_.path() / "alone", beside = dir_.path() / "beside", impostor = dir_.path() / "impostor";
     for (const fs::path& folder : {alone, beside, impostor}) fs::create_directory(folder);

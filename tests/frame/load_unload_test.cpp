@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "recovery/settings.h"
@@ -30,13 +31,25 @@ AutoCheckSettings storedSettings() {
     return block;
 }
 
-TEST(LoadUnload, FreshFolderGivesDefaultsAndUnloadWritesTheFile) {
+// A process that changes nothing writes nothing at unload: a fresh folder
+// gets no file, a stored file stays as it is (its zero times too); the
+// first change is saved.
+TEST(LoadUnload, UnloadSavesOnlyWhatChanged) {
     ScratchDir dir;
     EXPECT_EQ(runProbe(), "interval=5 offtime=3 enabled=0 count=0\n");
-    const AutoCheckSettings stored = storedSettings();
-    EXPECT_EQ(stored.interval, 5);
-    EXPECT_EQ(stored.offTime, 3);
-    EXPECT_EQ(stored.count, 0);
+    EXPECT_FALSE(std::filesystem::exists("vostrel.dat"));
+
+    AutoCheckSettings block{};
+    block.offTime = 7;
+    writeBytes("vostrel.dat", &block, sizeof block);
+    EXPECT_EQ(runProbe(), "interval=5 offtime=7 enabled=0 count=0\n");
+    EXPECT_EQ(storedSettings().interval, 0);
+
+    runProbe("set-times 5 7");  // what the load showed: no change
+    EXPECT_EQ(storedSettings().interval, 0);
+    runProbe("set-times 6 7");
+    EXPECT_EQ(storedSettings().interval, 6);
+    EXPECT_EQ(storedSettings().offTime, 7);
 }
 
 TEST(LoadUnload, StoredZeroTimesBecomeDefaultsOtherValuesStay) {
@@ -74,6 +87,8 @@ TEST(LoadUnload, SettingsFilesOfAnyLengthLoad) {
     large[2] = 0;  // enabled stays off: this case is about the length
     writeBytes("vostrel.dat", large.data(), large.size());
     EXPECT_EQ(runProbe(), "interval=1 offtime=1 enabled=0 count=1\n");
+    // The first save writes the block alone.
+    runProbe("set-times 2 2");
     EXPECT_EQ(readBytes("vostrel.dat").size(), sizeof(AutoCheckSettings));
 }
 

@@ -10,6 +10,7 @@
 
 #include <vostrel/hub_api.h>
 
+#include "emulated_hubs.h"
 #include "loaded_library.h"
 #include "native_bed.h"
 #include "platform/clock.h"
@@ -34,6 +35,7 @@ protected:
         native_ = ::dlopen(NATIVE_PT2LIB, RTLD_NOW | RTLD_GLOBAL);
         ASSERT_NE(native_, nullptr) << ::dlerror();
         bus_.load(bedOf(kOneHub));
+        hubs_.attachFamilyHubs(bus_);
         useMonitorClock(clock_);
         LoadedLibrary::SetUp();
     }
@@ -49,13 +51,14 @@ protected:
             bus_.uevent(gone, "remove");
             bus_.remove(gone);
         }
-        bus_.setAttribute(kHub + "/1-1:1.0", "1-1-port2/state", "not-attached\n");
+        bus_.setAttribute(kHub + "/1-1:1.0", "1-1-port2/state", "not attached\n");
     }
 
     static std::string switches() { return fileText(kUsb2Switch) + fileText(kSuperSpeedSwitch); }
 
     void* native_ = nullptr;
     MockBus bus_;
+    EmulatedHubs hubs_;
     SteppedClock clock_;
 };
 

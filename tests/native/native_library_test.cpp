@@ -20,9 +20,11 @@
 #include "child_process.h"
 #include "core/descriptors.h"
 #include "loaded_library.h"
+#include "emulated_hubs.h"
 #include "native_bed.h"
 #include "native_library.h"
 #include "platform/usb_stack.h"
+#include "platform/usbfs.h"
 #include "portctl/pt2lib_errors.h"
 #include "scan/scan_buffer.h"
 #include "scan/usb_tree_scan.h"
@@ -73,7 +75,13 @@ protected:
         for (const Pt2Handle handle : handles_) native::close(handle);
     }
 
-    void load(const std::string& bench, sim::BedOptions options = {}) { bus_.load(bedOf(bench, options)); }
+    // The bed of `bench`, its family hubs' nodes answering as hubs that
+    // switch their ports' power as `characteristics` says.
+    void load(const std::string& bench, sim::BedOptions options = {},
+              std::uint16_t characteristics = kEachPortSwitched) {
+        bus_.load(bedOf(bench, options));
+        hubs_.attachFamilyHubs(bus_, characteristics);
+    }
 
     Pt2Handle openHub(std::uint32_t index) {
         const Pt2Handle handle = native::open(index);
@@ -89,6 +97,7 @@ protected:
     }
 
     MockBus bus_;
+    EmulatedHubs hubs_;
     std::vector<Pt2Handle> handles_;
 };
 
@@ -194,11 +203,58 @@ TEST_F(PortSwitching, APortIsPoweredWhileEitherHubDevicesPortIs) {
     }
 }
 
+// The kernel takes `disable` on any hub, but a hub that switches its ports'
+// power all together, or not at all, keeps the port powered: such a hub is
+// refused, as its descriptor tells, asked once per hub device.
+TEST_F(PortSwitching, AHubThatCannotSwitchEachPortIsRefusedAndLeftAlone) {
+    bus_.load(bedOf(exampleBench("two-hubs-usb3.json")));
+    const auto found = native::readFamilyHubs();
+    ASSERT_EQ(found.size(), 2u);
+    const std::uint16_t characteristics[] = {kGangedSwitching, kNoSwitching};
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        for (const native::HubSide& side : found[k].sides) {
+            hubs_.attach(bus_, platform::usbfsNode(side.bus, side.address), side.superSpeed, characteristics[k]);
+        }
+    }
+    const auto before = portSwitches();
+    for (std::uint32_t k = 0; k < found.size(); ++k) {
+        const Pt2Handle hub = openHub(k);
+        for (const std::uint32_t state : {0u, 1u, 0u, 1u}) {
+            EXPECT_EQ(native::setPin(hub, 18, state), 0) << "hub " << k;
+            EXPECT_EQ(native::lastError(hub), PT2_ERROR_NO_PORT_POWER_CONTROL) << "hub " << k;
+        }
+        EXPECT_EQ(portSwitches(), before) << "hub " << k;
+        // Off asks the USB 2.0 side, on the SuperSpeed side, each once.
+        std::vector<std::string> asked;
+        for (const native::HubSide& side : found[k].sides) {
+            asked.push_back(platform::usbfsNode(side.bus, side.address) + " A0 06 00 " +
+                            (side.superSpeed ? "2A" : "29") + " 00 00 0C 00");
+        }
+        EXPECT_EQ(hubs_.take(), asked) << "hub " << k;
+    }
+}
+
+// A write the kernel takes but does not act on (the port's power reads back
+// unchanged: here the attribute reads back empty) is not reported done.
+TEST_F(PortSwitching, ASwitchThatDoesNotReadBackIsNotDone) {
+    load(kOneHub);
+    const auto hubs = native::readFamilyHubs();
+    ASSERT_EQ(hubs.size(), 1u);
+    const std::string attribute = bus_.root() + hubs[0].sides[0].ports[1] + "/disable";
+    fs::remove(attribute);
+    fs::create_symlink("/dev/null", attribute);
+    const Pt2Handle hub = openHub(0);
+    EXPECT_EQ(native::setPin(hub, 18, 0), 0);
+    EXPECT_EQ(native::lastError(hub), PT2_ERROR_NOT_WRITTEN);
+    EXPECT_EQ(fileText(hubs[0].sides[1].ports[1] + "/disable"), "0\n");
+}
+
 // The hub library, bound to the native library, switches ports and reads
 // their power back.
 class ThroughTheHubLibrary : public LoadedLibrary {
 protected:
     MockBus bus_;
+    EmulatedHubs hubs_;
 };
 
 TEST_F(ThroughTheHubLibrary, PortsSwitchAndReadBack) {
@@ -207,6 +263,7 @@ TEST_F(ThroughTheHubLibrary, PortsSwitchAndReadBack) {
     void* const native = ::dlopen(NATIVE_PT2LIB, RTLD_NOW | RTLD_GLOBAL);
     ASSERT_NE(native, nullptr) << ::dlerror();
     bus_.load(bedOf(exampleBench("two-hubs-usb3.json")));
+    hubs_.attachFamilyHubs(bus_);
     ASSERT_EQ(Hub_InitPt2lib(), 1);
     const auto hubs = native::readFamilyHubs();
     ASSERT_EQ(hubs.size(), 2u);

@@ -57,7 +57,8 @@ public:
         for (const std::uint8_t byte : usbbus::setupBytes(setup)) {
             char two[4];
             std::snprintf(two, sizeof two, "%02X", byte);
-            text += (text.empty() ? "" : " ") + std::string(two);
+            if (!text.empty()) text += ' ';
+            text += two;
         }
         return text;
     }

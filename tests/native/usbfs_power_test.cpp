@@ -3,10 +3,6 @@
 // byte with a recording usbfs behind the seam, and once through the kernel's
 // interface itself as umockdev emulates a hub's node.
 #include <gtest/gtest.h>
-#include <linux/usbdevice_fs.h>
-#include <sys/ioctl.h>
-
-#include <mutex>
 
 #include <algorithm>
 #include <cstring>
@@ -14,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "emulated_hubs.h"
 #include "native_bed.h"
 #include "native_library.h"
 #include "portctl/pt2lib_errors.h"
@@ -60,10 +57,10 @@ protected:
 };
 
 // Off: the USB 2.0 side, then the SuperSpeed side; each hub is asked
-// whether it switches each port's power, the port is claimed from the
-// kernel's hub driver (which would power it again), then its power cleared;
-// the nodes stay open, holding the claims. On: the SuperSpeed side first,
-// each claim released before the power is set, and the nodes closed.
+// (once) whether it switches each port's power, the port is claimed from
+// the kernel's hub driver (which would power it again), then its power
+// cleared; the nodes stay open, holding the claims. On: the SuperSpeed side
+// first, each claim released before the power is set, and the nodes closed.
 TEST_F(UsbfsPower, PortPowerIsSwitchedWithClaimsHeldWhileItIsOff) {
     ASSERT_EQ(native::setPin(hub_, 18, 0), 1) << native::lastError(hub_);
     EXPECT_EQ(usbfs_.take(), (Log{"open " + std::string(kUsb2Node), at(kUsb2Node, kUsb2Descriptor),
@@ -74,15 +71,12 @@ TEST_F(UsbfsPower, PortPowerIsSwitchedWithClaimsHeldWhileItIsOff) {
 
     // Off again: the claims are held already.
     ASSERT_EQ(native::setPin(hub_, 18, 0), 1);
-    EXPECT_EQ(usbfs_.take(), (Log{at(kUsb2Node, kUsb2Descriptor), at(kUsb2Node, kPort2PowerOff),
-                                  at(kSuperSpeedNode, kSuperSpeedDescriptor), at(kSuperSpeedNode, kPort2PowerOff)}));
+    EXPECT_EQ(usbfs_.take(), (Log{at(kUsb2Node, kPort2PowerOff), at(kSuperSpeedNode, kPort2PowerOff)}));
 
     ASSERT_EQ(native::setPin(hub_, 18, 1), 1) << native::lastError(hub_);
-    EXPECT_EQ(usbfs_.take(),
-              (Log{at(kSuperSpeedNode, kSuperSpeedDescriptor), at(kSuperSpeedNode, "release 2"),
-                   at(kSuperSpeedNode, kPort2PowerOn), "close " + std::string(kSuperSpeedNode),
-                   at(kUsb2Node, kUsb2Descriptor), at(kUsb2Node, "release 2"), at(kUsb2Node, kPort2PowerOn),
-                   "close " + std::string(kUsb2Node)}));
+    EXPECT_EQ(usbfs_.take(), (Log{at(kSuperSpeedNode, "release 2"), at(kSuperSpeedNode, kPort2PowerOn),
+                                  "close " + std::string(kSuperSpeedNode), at(kUsb2Node, "release 2"),
+                                  at(kUsb2Node, kPort2PowerOn), "close " + std::string(kUsb2Node)}));
     EXPECT_EQ(usbfs_.openNodes, 0);
 }
 
@@ -105,6 +99,20 @@ TEST_F(UsbfsPower, PortStatusReadsEachSidesOwnPowerBit) {
     }
 }
 
+// A hub that switches its ports' power all together is refused without a
+// power request; its descriptor is asked once per hub device.
+TEST_F(UsbfsPower, AHubThatDoesNotSwitchEachPortIsRefused) {
+    usbfs_.hubCharacteristics = 0x0008;
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(native::setPin(hub_, 18, 0), 0);
+        EXPECT_EQ(native::lastError(-1), PT2_ERROR_NO_PORT_POWER_CONTROL);
+        EXPECT_EQ(usbfs_.openNodes, 0);
+    }
+    EXPECT_EQ(usbfs_.take(), (Log{"open " + std::string(kUsb2Node), at(kUsb2Node, kUsb2Descriptor),
+                                  "close " + std::string(kUsb2Node), "open " + std::string(kUsb2Node),
+                                  "close " + std::string(kUsb2Node)}));
+}
+
 // What the hub or usbfs refuses, as the last error tells it; a switch that
 // fails leaves no claim and no node behind.
 TEST_F(UsbfsPower, RefusalsAreToldAndLeaveNoClaim) {
@@ -117,10 +125,6 @@ TEST_F(UsbfsPower, RefusalsAreToldAndLeaveNoClaim) {
         std::uint32_t error;
         int powerRequests;  // CLEAR_FEATURE(PORT_POWER) sent
     } cases[] = {
-        {"ganged power switching", [](RecordingUsbfs& u) { u.hubCharacteristics = 0x0000; },
-         PT2_ERROR_NO_PORT_POWER_CONTROL, 0},
-        {"no power switching", [](RecordingUsbfs& u) { u.hubCharacteristics = 0x0002; },
-         PT2_ERROR_NO_PORT_POWER_CONTROL, 0},
         {"the hub stalls the request", refuse(std::errc::broken_pipe), PT2_ERROR_NO_PORT_POWER_CONTROL, 1},
         {"no rights on the node",
          [](RecordingUsbfs& u) { u.openError = std::make_error_code(std::errc::permission_denied); },
@@ -154,8 +158,8 @@ TEST_F(UsbfsPower, ASideThatRefusesHasTheOtherSwitchedBack) {
                    at(kUsb2Node, kPort2PowerOff), "open " + std::string(kSuperSpeedNode),
                    at(kSuperSpeedNode, kSuperSpeedDescriptor), at(kSuperSpeedNode, "claim 2"),
                    at(kSuperSpeedNode, kPort2PowerOff), at(kSuperSpeedNode, "release 2"),
-                   "close " + std::string(kSuperSpeedNode), at(kUsb2Node, kUsb2Descriptor),
-                   at(kUsb2Node, "release 2"), at(kUsb2Node, kPort2PowerOn), "close " + std::string(kUsb2Node)}));
+                   "close " + std::string(kSuperSpeedNode), at(kUsb2Node, "release 2"), at(kUsb2Node, kPort2PowerOn),
+                   "close " + std::string(kUsb2Node)}));
     EXPECT_EQ(usbfs_.openNodes, 0);
 }
 
@@ -182,82 +186,20 @@ TEST_F(UsbfsPower, AResetResetsBothHubDevices) {
     EXPECT_EQ(native::lastError(hub_), PT2_ERROR_PERMISSION_DENIED);
 }
 
-// A hub's node as umockdev emulates it: it records the requests that reach
-// it through the kernel's interface (USBDEVFS_CONTROL, USBDEVFS_CLAIM_PORT,
-// USBDEVFS_RELEASE_PORT) and answers as a hub that switches each port.
-struct EmulatedHub {
-    UMockdevIoctlBase parent;
-};
-struct EmulatedHubClass {
-    UMockdevIoctlBaseClass parent;
-};
-G_DEFINE_TYPE(EmulatedHub, emulated_hub, UMOCKDEV_TYPE_IOCTL_BASE)
-
-std::mutex g_emulatedMutex;
-Log g_emulated;
-
-gboolean answerEmulated(UMockdevIoctlBase*, UMockdevIoctlClient* client) {
-    const gulong request = umockdev_ioctl_client_get_request(client);
-    GError* error = nullptr;
-    UMockdevIoctlData* argument = umockdev_ioctl_client_get_arg(client);
-    if (request == USBDEVFS_CLAIM_PORT || request == USBDEVFS_RELEASE_PORT) {
-        UMockdevIoctlData* port = umockdev_ioctl_data_resolve(argument, 0, sizeof(unsigned), &error);
-        unsigned number = 0;
-        if (port != nullptr) std::memcpy(&number, port->data, sizeof number);
-        {
-            const std::lock_guard lock(g_emulatedMutex);
-            g_emulated.push_back((request == USBDEVFS_CLAIM_PORT ? "claim " : "release ") + std::to_string(number));
-        }
-        if (port != nullptr) umockdev_ioctl_data_unref(port);
-        g_clear_error(&error);
-        umockdev_ioctl_client_complete(client, 0, 0);
-        return TRUE;
-    }
-    if (request != USBDEVFS_CONTROL) return FALSE;
-    UMockdevIoctlData* transferData = umockdev_ioctl_data_resolve(argument, 0, sizeof(usbdevfs_ctrltransfer), &error);
-    usbdevfs_ctrltransfer transfer{};
-    if (transferData != nullptr) std::memcpy(&transfer, transferData->data, sizeof transfer);
-    const usbbus::SetupPacket setup{transfer.bRequestType, transfer.bRequest, transfer.wValue, transfer.wIndex,
-                                    transfer.wLength};
-    {
-        const std::lock_guard lock(g_emulatedMutex);
-        g_emulated.push_back(RecordingUsbfs::hex(setup));
-    }
-    int answered = 0;
-    if (transferData != nullptr && setup.requestType == 0xA0 && transfer.wLength >= 9) {
-        UMockdevIoctlData* data =
-            umockdev_ioctl_data_resolve(transferData, offsetof(usbdevfs_ctrltransfer, data), transfer.wLength, &error);
-        std::uint8_t descriptor[] = {9, 0x29, 4, 0x09, 0x00, 50, 100, 0, 0xFF};
-        if (data != nullptr) {
-            umockdev_ioctl_data_update(data, 0, descriptor, sizeof descriptor);
-            umockdev_ioctl_data_unref(data);
-            answered = sizeof descriptor;
-        }
-    }
-    g_clear_error(&error);
-    if (transferData != nullptr) umockdev_ioctl_data_unref(transferData);
-    umockdev_ioctl_client_complete(client, answered, 0);
-    return TRUE;
-}
-
-void emulated_hub_class_init(EmulatedHubClass* type) { UMOCKDEV_IOCTL_BASE_CLASS(type)->handle_ioctl = answerEmulated; }
-void emulated_hub_init(EmulatedHub*) {}
-
 // USB 2.0 only, so that one node answers for the hub.
 TEST(UsbfsThroughTheKernelInterface, TheHubReceivesTheRequestsAndTheClaim) {
     MockBus bus;
     bus.load(bedOf(kUsb2OnlyBench, {.portSwitches = false}));
-    auto* emulated = static_cast<UMockdevIoctlBase*>(g_object_new(emulated_hub_get_type(), nullptr));
-    bus.answerIoctls("/dev/bus/usb/001/002", emulated);
+    EmulatedHubs emulated;
+    emulated.attach(bus, kUsb2Node, false, kEachPortSwitched);
     const Pt2Handle hub = native::open(0);
     ASSERT_NE(hub, -1);
     EXPECT_EQ(native::setPin(hub, 20, 0), 1) << native::lastError(hub);
     EXPECT_EQ(native::setPin(hub, 20, 1), 1) << native::lastError(hub);
     native::close(hub);
-    g_object_unref(emulated);
-    const std::lock_guard lock(g_emulatedMutex);
-    EXPECT_EQ(g_emulated, (Log{kUsb2Descriptor, "claim 4", "23 01 08 00 04 00 00 00", kUsb2Descriptor, "release 4",
-                               "23 03 08 00 04 00 00 00"}));
+    EXPECT_EQ(emulated.take(), (Log{at(kUsb2Node, kUsb2Descriptor), at(kUsb2Node, "claim 4"),
+                                    at(kUsb2Node, "23 01 08 00 04 00 00 00"), at(kUsb2Node, "release 4"),
+                                    at(kUsb2Node, "23 03 08 00 04 00 00 00")}));
 }
 
 }  // namespace

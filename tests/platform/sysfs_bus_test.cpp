@@ -94,7 +94,8 @@ protected:
     }
 
     // Scans `bench` through the simulated stack, then its bed through sysfs,
-    // and expects what the kernel shows of every port.
+    // and expects what the kernel shows of every port, read without a single
+    // complaint (an attribute missing or a text not understood).
     void expectSameBlock(const std::string& label, const std::string& bench, sim::BedOptions options = {}) {
         std::ofstream("bench.json", std::ios::trunc) << bench;
         ::setenv("VOSTREL_SIM_BENCH", (dir_.path() / "bench.json").c_str(), 1);
@@ -104,7 +105,11 @@ protected:
         MockBus bus;
         bus.load(bedOf(bench, options));
         const auto host = platform::makeHostUsbStack();
+        ::setenv("VOSTREL_DEBUG", "1", 1);
+        ::testing::internal::CaptureStderr();
         const auto kernel = scanWith(*host);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << label;
+        ::unsetenv("VOSTREL_DEBUG");
 
         EXPECT_EQ(kernel->hubCount, simulated->hubCount) << label;
         EXPECT_EQ(std::memcmp(kernel->reserved1, simulated->reserved1, sizeof kernel->reserved1), 0) << label;
@@ -122,6 +127,50 @@ TEST_F(SysfsBus, EveryBenchScansAsTheSimulatedStackAnswersIt) {
     expectSameBlock("special", kSpecialBench);
     expectSameBlock("a family hub on a USB 2.0 port only", kUsb2OnlyBench);
     expectSameBlock("a machine without USB", R"({"controllers": []})");
+}
+
+// A bed's devices, interfaces and ports carry the attributes a 6.12 kernel
+// shows (as seen in the real-kernel tests' guest), so that other programs
+// (lsusb -t) read a bed as they read a machine.
+TEST_F(SysfsBus, BedsCarryTheAttributesTheKernelShows) {
+    const std::vector<std::string> deviceAttributes = {
+        "authorized", "avoid_reset_quirk", "bConfigurationValue", "bDeviceClass", "bDeviceProtocol",
+        "bDeviceSubClass", "bMaxPacketSize0", "bMaxPower", "bNumConfigurations", "bNumInterfaces", "bcdDevice",
+        "bmAttributes", "busnum", "configuration", "descriptors", "devnum", "devpath", "idProduct", "idVendor",
+        "ltm_capable", "maxchild", "quirks", "removable", "rx_lanes", "speed", "tx_lanes", "urbnum", "version"};
+    const std::vector<std::string> interfaceAttributes = {
+        "authorized", "bAlternateSetting", "bInterfaceClass", "bInterfaceNumber", "bInterfaceProtocol",
+        "bInterfaceSubClass", "bNumEndpoints", "modalias", "supports_autosuspend"};
+    const std::vector<std::string> portAttributes = {"connect_type", "disable", "location", "over_current_count",
+                                                     "quirks", "state"};
+    MockBus bus;
+    bus.load(bedOf(readFile(std::string(SIM_EXAMPLES) + "/two-hubs-usb3.json")));
+    int devices = 0, interfaces = 0, ports = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/sys/bus/usb/devices")) {
+        const std::filesystem::path folder = std::filesystem::canonical(entry.path());
+        const bool isInterface = entry.path().filename().string().find(':') != std::string::npos;
+        (isInterface ? interfaces : devices) += 1;
+        for (const std::string& name : isInterface ? interfaceAttributes : deviceAttributes) {
+            EXPECT_TRUE(std::filesystem::is_regular_file(folder / name)) << folder / name;
+        }
+        if (!isInterface) continue;
+        for (const auto& port : std::filesystem::directory_iterator(folder)) {
+            if (port.path().filename().string().find("-port") == std::string::npos) continue;
+            ++ports;
+            for (const std::string& name : portAttributes) {
+                EXPECT_TRUE(std::filesystem::is_regular_file(port.path() / name)) << port.path() / name;
+            }
+        }
+    }
+    EXPECT_GE(devices, 8);
+    EXPECT_GE(interfaces, 8);
+    EXPECT_GE(ports, 16);
+    // What a kernel shows of the configuration of a hub of the family: the
+    // USB 2.0 hub device's maximum power in units of 2 mA.
+    const std::string hub = "/sys/bus/usb/devices/1-1/";
+    EXPECT_EQ(readFile(hub + "bNumInterfaces"), " 1\n");
+    EXPECT_EQ(readFile(hub + "bmAttributes"), "80\n");
+    EXPECT_EQ(readFile(hub + "bMaxPower"), "100mA\n");
 }
 
 // Without the ports' `state`, and without a usbfs node that answers, a port
@@ -243,7 +292,7 @@ TEST_F(SysfsBus, APluggedOrUnpluggedDeviceShowsAtTheNextScan) {
         bus.uevent(gone, "remove");
         bus.remove(gone);
     }
-    bus.setAttribute(hub + "/1-1:1.0", "1-1-port2/state", "not-attached\n");
+    bus.setAttribute(hub + "/1-1:1.0", "1-1-port2/state", "not attached\n");
     EXPECT_EQ(portRecord(*scanWith(*host), 0, 1).connectionStatus, 0u);
 
     // The widget's own blocks of the bed, added again.

@@ -91,11 +91,15 @@ TEST(KernelTexts, NumbersSpeedsAndPortStates) {
     };
     for (const auto& [text, speed] : speeds) EXPECT_EQ(parseSpeed(text), speed) << text;
 
-    EXPECT_EQ(portStateAttached("not-attached\n"), false);
-    for (const char* attached : {"powered\n", "default\n", "addressed\n", "configured\n", "suspended\n"}) {
+    // The kernel's names of the USB device states, as a port's `state` shows them.
+    EXPECT_EQ(portStateAttached("not attached\n"), false);
+    for (const char* attached : {"attached\n", "powered\n", "reconnecting\n", "unauthenticated\n", "default\n",
+                                 "addressed\n", "configured\n", "suspended\n"}) {
         EXPECT_EQ(portStateAttached(attached), true) << attached;
     }
-    EXPECT_EQ(portStateAttached("exploded\n"), std::nullopt);
+    for (const char* unknown : {"not-attached\n", "UNKNOWN\n", "exploded\n", "not attached \n", ""}) {
+        EXPECT_EQ(portStateAttached(unknown), std::nullopt) << unknown;
+    }
 
     EXPECT_EQ(statusOfPortWithoutDevice(0x0100), kNoDeviceConnected);  // powered, nothing there
     EXPECT_EQ(statusOfPortWithoutDevice(0x0101), kDeviceFailedEnumeration);
