@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <optional>
@@ -60,7 +61,7 @@ public:
 
         CLI::App& list = command(app_, "list", "List every hub of the family with its four ports");
         jsonFlag(list, "one JSON object: hubCount and hubs with their ports");
-        list.final_callback([this] { run_ = [this] { return listCommand(stateFolder_, output_); }; });
+        list.final_callback([this] { run_ = [this] { return listCommand(stateFolder(), output_); }; });
 
         addPort();
         addWatch();
@@ -70,17 +71,17 @@ public:
         CLI::App& log = command(app_, "log", "Print the event log, each event named");
         jsonFlag(log, "one JSON object per line");
         log.add_flag("--follow,-f", follow_, "keep printing new events until interrupted");
-        log.final_callback([this] { run_ = [this] { return logCommand(stateFolder_, output_, follow_); }; });
+        log.final_callback([this] { run_ = [this] { return logCommand(stateFolder(), output_, follow_); }; });
 
         CLI::App& monitor = command(app_, "monitor",
                                     "Run auto recovery in the foreground until SIGTERM or SIGINT, printing each "
                                     "new event line");
-        monitor.final_callback([this] { run_ = [this] { return monitorCommand(stateFolder_); }; });
+        monitor.final_callback([this] { run_ = [this] { return monitorCommand(stateFolder()); }; });
 
         CLI::App& version = command(app_, "version",
                                     "Print the hub library and the vendor library this program loads, and the "
                                     "vendor library's own version text");
-        version.final_callback([this] { run_ = [this] { return versionCommand(stateFolder_); }; });
+        version.final_callback([this] { run_ = [this] { return versionCommand(stateFolder()); }; });
     }
 
     int run(int argc, char** argv) {
@@ -98,12 +99,19 @@ public:
 private:
     CLI::App& command(CLI::App& parent, const char* name, const char* description) {
         CLI::App& sub = *parent.add_subcommand(name, description);
-        sub.add_option("--state-dir", stateFolder_,
-                       "the folder of the settings file vostrel.dat and the event log vostrel.log (default: the "
-                       "current folder)")
-            ->type_name("DIR")
-            ->envname("VOSTREL_STATE_DIR");
+        sub.add_option("--state-dir", stateDirOption_,
+                       "the folder of the settings file vostrel.dat and the event log vostrel.log (default: "
+                       "$VOSTREL_STATE_DIR, else the current folder)")
+            ->type_name("DIR");
         return sub;
+    }
+
+    // The option wins over the environment; checked here, as CLI11's own
+    // fallback to the variable let it win over an option given.
+    std::string stateFolder() const {
+        if (stateDirOption_) return *stateDirOption_;
+        const char* fromEnvironment = std::getenv("VOSTREL_STATE_DIR");
+        return fromEnvironment != nullptr ? fromEnvironment : "";
     }
 
     void jsonFlag(CLI::App& command, const char* what) {
@@ -133,7 +141,7 @@ private:
                 if (action != PortAction::Cycle) throw usageError("--off-time goes with cycle");
                 offTime = parseOffTime(*offTime_);
             }
-            run_ = [this, name, action, offTime] { return portCommand(stateFolder_, name, action, offTime); };
+            run_ = [this, name, action, offTime] { return portCommand(stateFolder(), name, action, offTime); };
         });
     }
 
@@ -151,13 +159,13 @@ private:
             change.final_callback([this, adding] {
                 const PortName name = portOptions_.name(given({&words_[0], &words_[1]}));
                 run_ = [this, name, adding] {
-                    return adding ? watchAddCommand(stateFolder_, name) : watchRemoveCommand(stateFolder_, name);
+                    return adding ? watchAddCommand(stateFolder(), name) : watchRemoveCommand(stateFolder(), name);
                 };
             });
         }
         CLI::App& list = command(watch, "list", "List the watched devices");
         jsonFlag(list, "one JSON object: devices");
-        list.final_callback([this] { run_ = [this] { return watchListCommand(stateFolder_, output_); }; });
+        list.final_callback([this] { run_ = [this] { return watchListCommand(stateFolder(), output_); }; });
     }
 
     void addTimes() {
@@ -172,7 +180,7 @@ private:
             std::optional<std::pair<std::uint8_t, std::uint8_t>> values;
             if (words.size() == 1) throw usageError("times: give both INTERVAL and OFFTIME, or neither");
             if (words.size() == 2) values.emplace(parseTicks("interval", words[0]), parseTicks("off time", words[1]));
-            run_ = [this, values] { return timesCommand(stateFolder_, values, output_); };
+            run_ = [this, values] { return timesCommand(stateFolder(), values, output_); };
         });
     }
 
@@ -187,7 +195,7 @@ private:
             CLI::App& sub = command(recovery, name, name == std::string("status") ? "Print on or off"
                                                                                    : "Store the flag");
             sub.final_callback([this, action = action] {
-                run_ = [this, action] { return recoveryCommand(stateFolder_, action); };
+                run_ = [this, action] { return recoveryCommand(stateFolder(), action); };
             });
         }
     }
@@ -223,7 +231,7 @@ private:
     }
 
     CLI::App app_{"", "vostrel"};
-    std::string stateFolder_;
+    std::optional<std::string> stateDirOption_;
     Output output_ = Output::Text;
     bool follow_ = false;
     std::string words_[3];

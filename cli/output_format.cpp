@@ -6,6 +6,7 @@
 #include "port_choice.h"
 #include "program_core/log_line.h"
 #include "program_core/port_texts.h"
+#include "text/visible_text.h"
 #include "utf8_text.h"
 
 namespace vostrel::cli {
@@ -32,7 +33,9 @@ void printTable(const std::vector<std::vector<std::string>>& rows, std::ostream&
 
 json textOrNull(const std::string& text) { return text.empty() ? json(nullptr) : json(text); }
 
-std::string cell(const std::string& text) { return text.empty() ? "-" : text; }
+// A device's text, with its control characters shown rather than sent to
+// the terminal.
+std::string cell(const std::string& text) { return text.empty() ? "-" : text::visibleText(text); }
 
 std::string timeText(const program::LogEvent& e, char dateSeparator, char between) {
     char text[40];
@@ -117,12 +120,12 @@ json watchListJson(const std::vector<WatchEntry>& entries) {
 
 std::string logLineText(const std::string& line) {
     const auto event = program::interpretLogLine(program::readLogLine(line));
-    if (!event) return line;
+    if (!event) return text::visibleText(line);
     std::string text = timeText(*event, '/', ' ') + "  " + program::eventName(event->code) + " (" +
                        std::to_string(event->code) + ")  " + placeText({event->hubIndex, event->portNumber}) + "  " +
                        deviceIdText({event->vendorId, event->productId});
     for (const std::string* part : {&event->manufacturer, &event->product}) {
-        if (!part->empty()) text += "  " + *part;
+        if (!part->empty()) text += "  " + text::visibleText(*part);
     }
     return text;
 }

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "text/visible_text.h"
+
 namespace vostrel::cli {
 namespace {
 
@@ -16,7 +18,7 @@ std::string hubRange(const Bus& bus) {
 std::string portDescription(const BusPort& port) {
     std::string text = placeText(port.place) + "  " + deviceIdText(port.id);
     for (const std::string* part : {&port.manufacturer, &port.product}) {
-        if (!part->empty()) text += "  " + *part;
+        if (!part->empty()) text += "  " + text::visibleText(*part);
     }
     return text;
 }

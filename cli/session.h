@@ -8,6 +8,7 @@
 // other vostrel program (a running monitor among them) until it has exited.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "hub_library.h"
@@ -31,6 +32,13 @@ public:
     // The stored auto-recovery flag as the library found it at its load.
     bool recoveryStoredAtLoad() const { return recoveryStoredAtLoad_; }
 
+    // For a change the library writes to the settings file at once (the
+    // watch list, the flag): checks that the file holds the settings as the
+    // library holds them. The library keeps a change it could not save only
+    // in memory, and says nothing; this throws a CommandError (1) saying that
+    // the change was not stored, and why.
+    void storeChange() const;
+
 private:
     void removePrivateFolder();
 
@@ -42,6 +50,11 @@ private:
 
 inline constexpr char kSettingsFile[] = "vostrel.dat";
 inline constexpr char kEventLogFile[] = "vostrel.log";
+
+// The same for new times, which the library saves only when it is unloaded:
+// checks the settings file in `stateFolder` (absolute) once the program
+// that set them has ended.
+void expectStoredTimes(const std::string& stateFolder, std::uint8_t interval, std::uint8_t offTime);
 
 // The state folder as an absolute path; a CommandError (1) when it is not a
 // folder this process can use (written to as well when `write` is set).

@@ -3,6 +3,7 @@
 
 #include "commands.h"
 #include "output_format.h"
+#include "platform/child_process.h"
 #include "session.h"
 
 namespace vostrel::cli {
@@ -10,9 +11,25 @@ namespace vostrel::cli {
 int timesCommand(const std::string& stateFolder, std::optional<std::pair<std::uint8_t, std::uint8_t>> times,
                  Output output) {
     if (times) {
-        const Session session(stateFolder, StateUse::Change);
-        // Stored by the library's save when the program exits.
-        session.hub().setTimes(times->first, times->second);
+        // The library saves new times only when it is unloaded, at the end
+        // of the program: a process of its own sets them and ends, and then
+        // this one checks that the settings file took them.
+        const std::string folder = checkedStateFolder(stateFolder, true);
+        const int status = platform::runInChildProcess([&] {
+            try {
+                const Session session(folder, StateUse::Change);
+                session.hub().setTimes(times->first, times->second);
+                return 0;
+            } catch (const CommandError& error) {
+                std::cerr << "vostrel: " << error.what() << std::endl;
+                return error.exitStatus();
+            } catch (const std::exception& error) {
+                std::cerr << "vostrel: " << error.what() << std::endl;
+                return kExitFailure;
+            }
+        });
+        if (status != 0) return status;
+        expectStoredTimes(folder, times->first, times->second);
         std::cout << "interval " << int(times->first) << ", off time " << int(times->second)
                   << " (ticks of about a second)" << std::endl;
         return 0;
@@ -43,12 +60,14 @@ int recoveryCommand(const std::string& stateFolder, RecoveryAction action) {
     // that monitor is what stopping clears the flag through. Starting sets
     // the flag; the monitor it starts in this short-lived program ends when
     // the program does, and the flag stays.
-    if (action == RecoveryAction::On && !session.recoveryStoredAtLoad() && hub.startRecovery() == 0) {
+    const bool change = (action == RecoveryAction::On) != session.recoveryStoredAtLoad();
+    if (change && action == RecoveryAction::On && hub.startRecovery() == 0) {
         throw failure("the hub library's monitor did not start");
     }
-    if (action == RecoveryAction::Off && session.recoveryStoredAtLoad()) hub.stopRecovery();
+    if (change && action == RecoveryAction::Off) hub.stopRecovery();
     const bool on = hub.recoveryStored() != 0;
     if (on != (action == RecoveryAction::On)) throw failure("the hub library did not store the change");
+    if (change) session.storeChange();
     std::cout << "auto recovery: " << (on ? "on" : "off") << std::endl;
     return 0;
 }

@@ -5,6 +5,7 @@
 #include "output_format.h"
 #include "program_core/port_texts.h"
 #include "session.h"
+#include "text/visible_text.h"
 #include "watch_list.h"
 
 namespace vostrel::cli {
@@ -13,7 +14,7 @@ namespace {
 std::string deviceText(DeviceId id, const std::string& manufacturer, const std::string& product) {
     std::string text = deviceIdText(id);
     for (const std::string* part : {&manufacturer, &product}) {
-        if (!part->empty()) text += "  " + *part;
+        if (!part->empty()) text += "  " + text::visibleText(*part);
     }
     return text;
 }
@@ -55,6 +56,7 @@ int watchAddCommand(const std::string& stateFolder, const PortName& name) {
     DeviceInfoRecord record{};
     if (hub.getPortInfo(&record, place.hub, place.port - 1) == 0) throw failure("the bus changed; try again");
     if (hub.addWatched(&record) == 0) throw failure("the watch list is full: it holds 32 devices");
+    session.storeChange();
     std::cout << "watching " << placeText(place) << ": " << deviceText(port.id, port.manufacturer, port.product)
               << std::endl;
     return 0;
@@ -69,6 +71,7 @@ int watchRemoveCommand(const std::string& stateFolder, const PortName& name) {
         throw failure(placeText(place) + " is not on the watch list");
     }
     hub.removeWatched(&record);
+    session.storeChange();
     std::cout << "no longer watching " << placeText(place) << std::endl;
     return 0;
 }

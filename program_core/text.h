@@ -13,13 +13,15 @@
 
 namespace vostrel::program {
 
-// A fixed UTF-16 record field up to its terminator, at most its 256 units;
-// a lone surrogate becomes U+FFFD (a device chooses its own strings).
+// A fixed UTF-16 record field up to its terminator, at most its 256 units.
+// A device chooses its own strings: a lone surrogate becomes U+FFFD, and
+// control characters are shown as "\x1b" and the like.
 std::string recordText(const HubChar16 (&field)[HUB_TEXT_UNITS]);
 
 // Bytes from a file as text: themselves when they are well-formed UTF-8
 // (what the library writes under a UTF-8 locale), otherwise one character
-// per byte (U+0000 to U+00FF), so that nothing is dropped.
+// per byte (U+0000 to U+00FF), so that nothing is dropped; control
+// characters shown as "\x1b" and the like.
 std::string textFromBytes(std::string_view bytes);
 
 // "0x" and at least four upper-case hexadecimal digits ("0x%04X").

@@ -21,8 +21,9 @@ struct TailRead {
 };
 
 // What the file `path` holds beyond `position` (at most `limit` bytes), with
-// `position` moved past it. Nothing when there is no such file now; an error
-// other than a missing file throws std::runtime_error.
+// `position` moved past it. Nothing when there is no such file now: a link, a
+// FIFO or a device in its place counts as none, and is neither followed nor
+// waited on. Any other failure throws std::runtime_error.
 std::optional<TailRead> readTail(const std::string& path, TailPosition& position, std::size_t limit);
 
 // The end of the file `path` as it is now; the start of any file when there

@@ -2,6 +2,7 @@
 // current folder, and private temporary folders.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace vostrel::cli::platform {
@@ -17,6 +18,11 @@ void changeCurrentFolder(const std::string& path);
 // A new empty folder under the system's temporary folder, readable by this
 // user only. Throws std::runtime_error when none can be made.
 std::string makePrivateFolder();
+
+// Why a new file of `size` bytes cannot be written in `folder` now (e.g.
+// "no space left on device"), found by writing one and removing it again;
+// empty when it can.
+std::string fileWriteProblem(const std::string& folder, std::size_t size);
 
 // The reason of the last failed system call of this thread, e.g.
 // "permission denied".

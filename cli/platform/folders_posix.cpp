@@ -1,5 +1,6 @@
 #include "platform/folders.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <vector>
 
 namespace vostrel::cli::platform {
 
@@ -29,6 +31,27 @@ std::string folderProblem(const std::string& path, bool needWrite) {
 
 void changeCurrentFolder(const std::string& path) {
     if (::chdir(path.c_str()) != 0) throw std::runtime_error("cannot change into " + path + ": " + lastErrorText());
+}
+
+std::string fileWriteProblem(const std::string& folder, std::size_t size) {
+    std::string name = folder + "/.vostrel-write-check-XXXXXX";
+    const int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return lastErrorText();
+    std::string why;
+    const std::vector<char> zeros(size);
+    for (std::size_t done = 0; done < size && why.empty();) {
+        const ssize_t written = ::write(fd, zeros.data() + done, size - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            why = written < 0 ? lastErrorText() : "nothing written";
+        } else {
+            done += static_cast<std::size_t>(written);
+        }
+    }
+    if (why.empty() && ::fsync(fd) != 0) why = lastErrorText();
+    ::close(fd);
+    ::unlink(name.c_str());
+    return why;
 }
 
 std::string makePrivateFolder() {

@@ -26,10 +26,12 @@ std::size_t readFilePrefix(const char* name, void* buffer, std::size_t capacity)
 // temporary file of this call remains, and false is returned.
 bool replaceFile(const char* name, const void* data, std::size_t size);
 
-// Appends `size` bytes to the file in one write, creating the file when it is
-// missing. The bytes land whole or not at all: a write cut short (a full
+// Appends the line `line` (`size` bytes, its line end included) to the file
+// in one write, creating the file when it is missing. When the file ends
+// inside a line, a line end (CR LF) goes first, so the new line stands on
+// its own. The bytes land whole or not at all: a write cut short (a full
 // disk) is taken back. Concurrent readers and appenders never lose or split
 // the bytes.
-bool appendToFile(const char* name, const void* data, std::size_t size);
+bool appendLineToFile(const char* name, const void* line, std::size_t size);
 
 }  // namespace vostrel::platform

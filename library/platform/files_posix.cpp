@@ -16,57 +16,10 @@
 #include <utility>
 
 #include "platform/diagnostics.h"
+#include "platform/regular_file.h"
 
 namespace vostrel::platform {
 namespace {
-
-class Descriptor {
-public:
-    Descriptor() = default;
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Descriptor& operator=(Descriptor&& other) noexcept {
-        std::swap(fd_, other.fd_);
-        return *this;
-    }
-    ~Descriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_ = -1;
-};
-
-// Opens `name` as a regular file, or not at all. Neither a symbolic link nor a
-// special file is ever used: a FIFO or a device is not even waited for (the
-// open does not block, and the descriptor is set back to blocking only once
-// it is known to be a regular file).
-Descriptor openRegularFile(const char* name, int flags) {
-    Descriptor file(::open(name, flags | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0644));
-    if (!file) {
-        reportSystemFailure("open", name);
-        return {};
-    }
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0) {
-        reportSystemFailure("fstat", name);
-        return {};
-    }
-    if (!S_ISREG(info.st_mode)) {
-        reportFailure("open", name, "not a regular file");
-        return {};
-    }
-    const int status = ::fcntl(file.get(), F_GETFL);
-    if (status == -1 || ::fcntl(file.get(), F_SETFL, status & ~O_NONBLOCK) == -1) {
-        reportSystemFailure("fcntl", name);
-        return {};
-    }
-    return file;
-}
 
 bool writeAll(int fd, const void* data, std::size_t size) {
     const auto* bytes = static_cast<const unsigned char*>(data);
@@ -186,7 +139,7 @@ bool createTemporary(int folder, const std::string& prefix, TemporaryFile& tempo
 }  // namespace
 
 std::size_t readFilePrefix(const char* name, void* buffer, std::size_t capacity) {
-    const Descriptor file = openRegularFile(name, O_RDONLY);
+    const Descriptor file = openRegularFile(name, O_RDONLY).file;
     if (!file) return 0;
     auto* bytes = static_cast<unsigned char*>(buffer);
     std::size_t total = 0;
@@ -230,9 +183,21 @@ bool replaceFile(const char* name, const void* data, std::size_t size) {
     return true;
 }
 
-bool appendToFile(const char* name, const void* data, std::size_t size) {
-    const Descriptor file = openRegularFile(name, O_WRONLY | O_CREAT | O_APPEND);
+bool appendLineToFile(const char* name, const void* line, std::size_t size) {
+    const Descriptor file = openRegularFile(name, O_RDWR | O_CREAT | O_APPEND).file;
     if (!file) return false;
+    // A file that ends inside a line (cut off by a crash, or written by
+    // someone else) gets a line end first, or both lines would read as one.
+    struct stat before {};
+    char last = '\n';
+    if (::fstat(file.get(), &before) == 0 && before.st_size > 0 &&
+        ::pread(file.get(), &last, 1, before.st_size - 1) != 1) {
+        reportSystemFailure("read", name);
+    }
+    std::string bytes = last == '\n' ? std::string() : std::string("\r\n");
+    bytes.append(static_cast<const char*>(line), size);
+    const char* const data = bytes.data();
+    size = bytes.size();
     // One write call: with O_APPEND the bytes land whole at the end of the file.
     const ssize_t written = ::write(file.get(), data, size);
     if (written == static_cast<ssize_t>(size)) return true;

@@ -133,15 +133,30 @@ bool replaceFile(const char* name, const void* data, std::size_t size) {
     return false;
 }
 
-bool appendToFile(const char* name, const void* data, std::size_t size) {
-    if (size > 0x7FFFFFFF) return false;
-    const Handle file(openPlainFile(toWide(name), GENERIC_WRITE, OPEN_ALWAYS, "append to", name));
+bool appendLineToFile(const char* name, const void* line, std::size_t size) {
+    if (size > 0x7FFFFFFD) return false;
+    const Handle file(
+        openPlainFile(toWide(name), GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS, "append to", name));
     if (!file.valid()) return false;
     LARGE_INTEGER before{};
     if (!::GetFileSizeEx(file.get(), &before)) {
         reportSystemFailure("append to", name);
         return false;
     }
+    // A file that ends inside a line (cut off by a crash, or written by
+    // someone else) gets a line end first, or both lines would read as one.
+    char last = '\n';
+    if (before.QuadPart > 0) {
+        OVERLAPPED atLast{};
+        atLast.Offset = static_cast<DWORD>(before.QuadPart - 1);
+        atLast.OffsetHigh = static_cast<DWORD>(static_cast<ULONGLONG>(before.QuadPart - 1) >> 32);
+        DWORD got = 0;
+        if (!::ReadFile(file.get(), &last, 1, &got, &atLast) || got != 1) last = '\n';
+    }
+    std::string bytes = last == '\n' ? std::string() : std::string("\r\n");
+    bytes.append(static_cast<const char*>(line), size);
+    const char* const data = bytes.data();
+    size = bytes.size();
     // Offset all ones: the system puts the bytes at the end of the file as
     // it is at the moment of writing, even with other appenders.
     OVERLAPPED atEnd{};

@@ -66,7 +66,7 @@ std::string formatEventLine(const AutoCheckEntry& entry, std::uint8_t code, cons
 
 bool writeEventLine(const AutoCheckEntry& entry, std::uint8_t code) {
     const std::string line = formatEventLine(entry, code, platform::currentLocalTime());
-    return platform::appendToFile(kEventLogFileName, line.data(), line.size());
+    return platform::appendLineToFile(kEventLogFileName, line.data(), line.size());
 }
 
 }  // namespace vostrel

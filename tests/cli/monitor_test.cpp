@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -147,6 +148,7 @@ TEST_P(Monitor, RecoversAWedgedDeviceAndStopsOnSigtermLeavingTheStoredFlagAsItWa
     monitor.signal(SIGTERM);
     EXPECT_EQ(monitor.exitWithin(std::chrono::milliseconds(2000)), 0) << readText("monitor.err");
     EXPECT_NE(readText("monitor.err").find("stopping the monitor"), std::string::npos);
+    expectNoSanitizerReport(readText("monitor.err"));
 
     EXPECT_EQ(fs::file_size("state/vostrel.dat"), 33672u);
     EXPECT_EQ(vostrel("watch list " + state_).out,
@@ -173,6 +175,24 @@ TEST_F(CliTest, LogFollowPrintsNewEventsUntilInterrupted) {
     follow.signal(SIGINT);
     EXPECT_EQ(follow.exitWithin(std::chrono::milliseconds(2000)), 0);
     EXPECT_EQ(readText("follow.err"), "");
+}
+
+TEST_F(CliTest, AFifoForTheLogNeitherHangsLogNorKeepsTheMonitorFromStopping) {
+    ASSERT_EQ(vostrel("watch add " + state_ + " 0 1").exitCode, 0);
+    ASSERT_EQ(::mkfifo("state/vostrel.log", 0600), 0);
+    // The limit only ends a failure: a reader blocked on the FIFO.
+    const Outcome log = vostrel("log " + state_, "timeout 30 ");
+    EXPECT_EQ(log.exitCode, 0) << log.err;
+    EXPECT_EQ(log.out, "");
+
+    Child monitor({VOSTREL_PROGRAM, "monitor", "--state-dir", "state"}, "monitor.out", "monitor.err");
+    ASSERT_TRUE(monitor.started());
+    ASSERT_TRUE(eventually([] { return readText("monitor.err").find("monitor running") != std::string::npos; }))
+        << readText("monitor.err");
+    monitor.signal(SIGTERM);
+    EXPECT_EQ(monitor.exitWithin(std::chrono::seconds(30)), 0) << readText("monitor.err");
+    EXPECT_NE(readText("monitor.err").find("stopping the monitor"), std::string::npos);
+    expectNoSanitizerReport(readText("monitor.err"));
 }
 
 }  // namespace

@@ -124,4 +124,20 @@ TEST(EventLog, FirstEventCreatesTheFileLaterOnesAppendAndAnUnopenableLogIsReport
     EXPECT_FALSE(writeEventLine(entry, NoDevice));
 }
 
+TEST(EventLog, AnEventAfterATornLastLineStartsALineOfItsOwn) {
+    ScratchDir dir;
+    const AutoCheckEntry entry = watched(0, 1, 0x1234, 0x5678, u"M", u"P");
+    const std::string torn = "2017/04/05 01:07:09,3,0,2,0x12";  // cut off by a crash
+    test::writeBytes(kEventLogFileName, torn.data(), torn.size());
+    ASSERT_TRUE(writeEventLine(entry, NotConfigured));
+    ASSERT_TRUE(writeEventLine(entry, OtherDevice));
+    const auto bytes = readBytes(kEventLogFileName);
+    const std::string log(bytes.begin(), bytes.end());
+    const std::string line = "2017/04/05 01:07:09,1,0,2,0x1234,0x5678,M,P\r\n";
+    ASSERT_EQ(log.size(), torn.size() + 2 + 2 * line.size()) << log;
+    EXPECT_EQ(log.substr(0, torn.size() + 2), torn + "\r\n");
+    EXPECT_NE(log.find(",1,0,2,0x1234,0x5678,M,P\r\n", torn.size() + 2), std::string::npos) << log;
+    EXPECT_EQ(log.substr(log.size() - line.size() + 19), ",2,0,2,0x1234,0x5678,M,P\r\n");
+}
+
 }  // namespace

@@ -92,7 +92,7 @@ TEST(FilesOnWindows, DevicesAndPipesAreRefusedAtOnceNeverReadOrWritten) {
         std::array<unsigned char, 16> buffer{};
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(platform::readFilePrefix(name.c_str(), buffer.data(), buffer.size()), 0u) << name;
-        EXPECT_FALSE(platform::appendToFile(name.c_str(), "line\r\n", 6)) << name;
+        EXPECT_FALSE(platform::appendLineToFile(name.c_str(), "line\r\n", 6)) << name;
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << name;
     }
 }
@@ -107,7 +107,7 @@ TEST(FilesOnWindows, ALinkInTheFilesPlaceIsNotFollowed) {
     }
     std::array<unsigned char, 16> buffer{};
     EXPECT_EQ(platform::readFilePrefix("vostrel.dat", buffer.data(), buffer.size()), 0u);
-    EXPECT_FALSE(platform::appendToFile("vostrel.dat", "line\r\n", 6));
+    EXPECT_FALSE(platform::appendLineToFile("vostrel.dat", "line\r\n", 6));
     EXPECT_EQ(readBytes("elsewhere.dat"), (std::vector<unsigned char>{'s', 'e', 'c', 'r', 'e', 't'}));
 }
 

@@ -34,12 +34,23 @@ private slots:
             << QStringList{"1|a|0|1||| |not configured", "2|b|0|2||| |other device", "3|c|0|3||| |event 9"};
         QTest::newRow("short and empty lines")
             << QByteArray("d,3\n\r\n\n") << QStringList{"1|d||||| |missing", "2|||||| |", "3|||||| |"};
+        // Control characters shown as \x1b and the like, never acted on.
+        const auto visible = [&](int from, int to) {
+            QString shown;
+            for (int byte = from; byte < to; ++byte) {
+                if (byte == '\n') continue;
+                const bool control = byte < 0x20 || (byte >= 0x7F && byte <= 0x9F);
+                shown += control ? QStringLiteral("\\x%1").arg(byte, 2, 16, QLatin1Char('0')) : QString(QChar(byte));
+            }
+            return shown;
+        };
         QTest::newRow("garbage, one character per byte")
             << garbage + "\nd,1,0,1\n"
             // One comma: the rest of the line is its event code, not a number, shown as it stands.
-            << QStringList{"1|" + QString::fromLatin1(garbage.left(garbage.indexOf(','))) + "||||| |" +
-                               QString::fromLatin1(garbage.mid(garbage.indexOf(',') + 1)),
-                           "2|d|0|1||| |not configured"};
+            << QStringList{"1|" + visible(0, ',') + "||||| |" + visible(',' + 1, 256), "2|d|0|1||| |not configured"};
+        QTest::newRow("control characters")
+            << QByteArray("d,1,0,1,0x0001,0x0002,Evil\x1b[2J,Pad\x07\xc2\x9b")
+            << QStringList{R"(1|d|0|1|0x0001|0x0002|Evil\x1b[2J Pad\x07\x9b|not configured)"};
     }
     void showsOneRowPerLine() {
         QFETCH(QByteArray, log);

@@ -36,6 +36,13 @@ constexpr const char* kEveryPortState = R"({"controllers": [{"number": 0, "portC
   {"id": "shelf", "port": 3, "kind": "family-hub", "serial": "TV0002C", "devices": [
     {"id": "lamp", "port": 2, "vendorId": "0x1A2B", "productId": "0x0077", "manufacturer": "Kobo", "product": "Lamp"}]}]}]})";
 
+// A device whose texts hold terminal controls and a line break.
+constexpr const char* kControlCharacters =
+    "{\"controllers\": [{\"number\": 0, \"portCount\": 1, \"devices\": [{\"id\": \"desk\", \"port\": 1, "
+    "\"kind\": \"family-hub\", \"serial\": \"TV0003A\", \"devices\": [{\"id\": \"cam\", \"port\": 1, "
+    "\"vendorId\": \"0x7E57\", \"productId\": \"0x0C31\", \"manufacturer\": \"Lumen\\u001b]0;owned\\u0007\", "
+    "\"product\": \"HD\\u009b2J\\nCamera\"}]}]}]}";
+
 QString tipOf(CMyTalvernDlg& dialog, int hub, int port) {
     return treeOf(dialog).topLevelItem(hub)->child(port)->toolTip(0);
 }
@@ -118,6 +125,16 @@ private slots:
                                       "[Port4] NoDeviceConnected", "Orvique [1]", "[Port1] NoDeviceConnected",
                                       "[Port2] NoDeviceConnected", "[Port3] NoDeviceConnected",
                                       "[Port4]   - VID:0x1A2B PID:0x0001"}));
+    }
+
+    // A device's texts cannot break or recolour the tree's labels.
+    void controlCharactersInDeviceTextsAreShownVisibly() {
+        session_.reset();
+        session_.emplace(kControlCharacters);
+        CMyTalvernDlg dialog;
+        open(dialog);
+        QCOMPARE(treeOf(dialog).topLevelItem(0)->child(0)->text(0),
+                 QString("[Port1] Lumen\\x1b]0;owned\\x07 HD\\x9b2J\\x0aCamera - VID:0x7E57 PID:0x0C31"));
     }
 
     // Port On while a port is not known to be powered, Port Off while it is:
