@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "program_core/port_state.h"
 #include "text/visible_text.h"
 #include "utf8_text.h"
 
@@ -59,15 +60,8 @@ std::string hubText(int index, const HubSighting& hub) {
 bool showsDevice(const BusPort& port) { return port.status != HUB_NO_DEVICE_CONNECTED; }
 
 bool knownPowered(const BusPort& port) {
-    switch (port.status) {
-    case HUB_DEVICE_CONNECTED:
-    case HUB_DEVICE_FAILED_ENUMERATION:
-    case HUB_DEVICE_GENERAL_FAILURE:
-    case HUB_DEVICE_NOT_ENOUGH_POWER:
-        return true;
-    default:
-        return false;
-    }
+    // The hub's power is not asked: that would bind the vendor library for a listing.
+    return program::portPower(port.status, std::nullopt) == program::PortPower::On;
 }
 
 }  // namespace vostrel::cli

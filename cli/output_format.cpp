@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "port_choice.h"
+#include "program_core/log_line.h"
+#include "program_core/port_texts.h"
 #include "text/visible_text.h"
 #include "utf8_text.h"
 
@@ -35,7 +37,7 @@ json textOrNull(const std::string& text) { return text.empty() ? json(nullptr) :
 // the terminal.
 std::string cell(const std::string& text) { return text.empty() ? "-" : text::visibleText(text); }
 
-std::string timeText(const LogEvent& e, char dateSeparator, char between) {
+std::string timeText(const program::LogEvent& e, char dateSeparator, char between) {
     char text[40];
     std::snprintf(text, sizeof text, "%04d%c%02d%c%02d%c%02d:%02d:%02d", e.year, dateSeparator, e.month,
                   dateSeparator, e.day, between, e.hour, e.minute, e.second);
@@ -51,14 +53,6 @@ int followedHub(const WatchEntry& entry, const Bus& bus) {
 }
 
 }  // namespace
-
-std::string statusName(std::uint32_t status) {
-    static const char* const kNames[] = {"NoDeviceConnected",       "DeviceConnected",
-                                         "DeviceFailedEnumeration", "DeviceGeneralFailure",
-                                         "DeviceCausedOvercurrent", "DeviceNotEnoughPower"};
-    if (status < std::size(kNames)) return kNames[status];
-    return "status " + std::to_string(status);
-}
 
 std::string hexId(std::uint16_t id) {
     char text[8];
@@ -76,7 +70,7 @@ void printBusText(const Bus& bus, std::ostream& out) {
     for (const BusPort& port : bus.ports) {
         const bool device = showsDevice(port);
         rows.push_back({std::to_string(port.place.hub), std::to_string(port.place.port),
-                        knownPowered(port) ? "on" : "unknown", statusName(port.status),
+                        knownPowered(port) ? "on" : "unknown", program::connectionStatusName(port.status),
                         device ? deviceIdText(port.id) : "-", cell(port.manufacturer), cell(port.product),
                         cell(port.serial.value_or("")), port.watched ? "yes" : "no"});
     }
@@ -99,7 +93,7 @@ json busJson(const Bus& bus) {
             const bool device = showsDevice(port);
             ports.push_back({{"port", p},
                              {"power", knownPowered(port) ? json("on") : json(nullptr)},
-                             {"status", statusName(port.status)},
+                             {"status", program::connectionStatusName(port.status)},
                              {"statusCode", port.status},
                              {"vendorId", device ? json(hexId(port.id.vendorId)) : json(nullptr)},
                              {"productId", device ? json(hexId(port.id.productId)) : json(nullptr)},
@@ -159,10 +153,11 @@ json watchListJson(const std::vector<WatchEntry>& entries, const Bus& bus) {
 }
 
 std::string logLineText(const std::string& line) {
-    const auto event = parseLogLine(line);
+    const auto event = program::interpretLogLine(program::readLogLine(line));
     if (!event) return text::visibleText(line);
-    std::string text = timeText(*event, '/', ' ') + "  " + eventName(event->code) + " (" +
-                       std::to_string(event->code) + ")  " + placeText(event->place) + "  " + deviceIdText(event->id);
+    std::string text = timeText(*event, '/', ' ') + "  " + program::eventName(event->code) + " (" +
+                       std::to_string(event->code) + ")  " + placeText({event->hubIndex, event->portNumber}) + "  " +
+                       deviceIdText({event->vendorId, event->productId});
     for (const std::string* part : {&event->manufacturer, &event->product}) {
         if (!part->empty()) text += "  " + text::visibleText(*part);
     }
@@ -170,15 +165,15 @@ std::string logLineText(const std::string& line) {
 }
 
 json logLineJson(const std::string& line) {
-    const auto event = parseLogLine(line);
+    const auto event = program::interpretLogLine(program::readLogLine(line));
     if (!event) return {{"unparsed", line}};
     return {{"time", timeText(*event, '-', 'T')},
-            {"event", eventName(event->code)},
+            {"event", program::eventName(event->code)},
             {"code", event->code},
-            {"hub", event->place.hub},
-            {"port", event->place.port},
-            {"vendorId", hexId(event->id.vendorId)},
-            {"productId", hexId(event->id.productId)},
+            {"hub", event->hubIndex},
+            {"port", event->portNumber},
+            {"vendorId", hexId(event->vendorId)},
+            {"productId", hexId(event->productId)},
             {"manufacturer", textOrNull(event->manufacturer)},
             {"product", textOrNull(event->product)}};
 }

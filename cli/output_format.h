@@ -9,14 +9,9 @@
 #include <vector>
 
 #include "bus.h"
-#include "log_line.h"
 #include "watch_list.h"
 
 namespace vostrel::cli {
-
-// The connection status by the name the hub library uses, e.g.
-// "DeviceConnected"; "status N" for a value without a name.
-std::string statusName(std::uint32_t status);
 
 std::string hexId(std::uint16_t id);  // "7E57"
 
@@ -27,8 +22,9 @@ nlohmann::ordered_json busJson(const Bus& bus);
 void printWatchListText(const std::vector<WatchEntry>& entries, const Bus& bus, std::ostream& out);
 nlohmann::ordered_json watchListJson(const std::vector<WatchEntry>& entries, const Bus& bus);
 
-// One line of the event log: its event by name, or the line as it stands
-// when it is not an event line.
+// One line of the event log, read as every program reads it: its event by
+// name, or the line as it stands when its formatted fields are not the
+// library's.
 std::string logLineText(const std::string& line);
 nlohmann::ordered_json logLineJson(const std::string& line);
 

@@ -6,7 +6,7 @@
 #include "platform/termination_signals.h"
 #include "platform/vendor_library_name.h"
 #include "session.h"
-#include "vendor_error.h"
+#include "program_core/port_commands.h"
 
 namespace vostrel::cli {
 namespace {
@@ -15,9 +15,8 @@ namespace {
 constexpr std::chrono::milliseconds kTick{1000};
 
 void switchPort(const HubLibrary& hub, Place place, bool on) {
-    if (hub.setPortPower(place.hub, place.port - 1, on ? 1 : 0) == 0) {
-        throw failure("cannot switch " + placeText(place) + (on ? " on: " : " off: ") + lastVendorError());
-    }
+    const program::SwitchOutcome outcome = program::switchPort(hub, place.hub, place.port - 1, on);
+    if (!outcome.done) throw failure("cannot switch " + placeText(place) + (on ? " on: " : " off: ") + outcome.refusal);
     std::cout << placeText(place) << ": power " << (on ? "on" : "off") << std::endl;
 }
 

@@ -3,6 +3,7 @@
 #include "bus.h"
 #include "commands.h"
 #include "output_format.h"
+#include "program_core/port_texts.h"
 #include "session.h"
 #include "text/visible_text.h"
 #include "watch_list.h"
@@ -48,7 +49,7 @@ int watchAddCommand(const std::string& stateFolder, const PortName& name) {
     const Place place = choosePort(bus, name);
     const BusPort& port = bus.at(place);
     if (port.status != HUB_DEVICE_CONNECTED) {
-        throw failure(placeText(place) + " has no working device to watch (" + statusName(port.status) + ")");
+        throw failure(placeText(place) + " has no working device to watch (" + program::connectionStatusName(port.status) + ")");
     }
     if (port.watched) throw failure(placeText(place) + " is on the watch list already");
     // The record the library hands out for the port is the one it takes in.

@@ -11,9 +11,11 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
 #include <thread>
 
 #include "cli_test_support.h"
+#include "log_line_cases.h"
 
 namespace vostrel::cli::test {
 namespace {
@@ -528,7 +530,7 @@ TEST_F(CommandLine, LogNamesEachEvent) {
     EXPECT_EQ(run.out,
               "2017/04/05 01:07:09  missing (3)  hub 0 port 3  7E57:0C31  Lumen Labs  HD Camera\n"
               "2017/04/05 01:07:10  not configured (1)  hub 1 port 4  0001:0A2B\n"
-              "2025/12/31 23:59:59  other device (2)  hub 31 port 1  BEEF:0002  Acme   Inc.,Widget\n"
+              "2025/12/31 23:59:59  other device (2)  hub 31 port 1  BEEF:0002  Acme, Inc.  Widget\n"
               "not an event\n");
     run = vostrel("log --json " + state_);
     const json first = json::parse(run.out.substr(0, run.out.find('\n')));
@@ -537,6 +539,35 @@ TEST_F(CommandLine, LogNamesEachEvent) {
     EXPECT_NE(run.out.find(R"({"unparsed":"not an event"})"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find(R"("event":"not configured","code":1)"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find(R"("manufacturer":null,"product":null)"), std::string::npos) << run.out;
+}
+
+// The lines every program reads alike: an event's fields as Talvern's log
+// viewer shows them, a line whose formatted fields are not the library's as
+// it stands.
+TEST_F(CommandLine, LogReadsTheSharedLinesAsEveryProgramDoes) {
+    std::string log;
+    for (const auto& lineCase : vostrel::test::kLogLineCases) log += lineCase.line + "\r\n";
+    writeText("state/vostrel.log", log);
+    const Outcome run = vostrel("log --json " + state_);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::istringstream lines(run.out);
+    for (const auto& lineCase : vostrel::test::kLogLineCases) {
+        std::string printed;
+        ASSERT_TRUE(std::getline(lines, printed)) << lineCase.name;
+        const json event = json::parse(printed);
+        if (!lineCase.wellFormed) {
+            EXPECT_EQ(event, json({{"unparsed", lineCase.line}})) << lineCase.name;
+            continue;
+        }
+        const auto text = [](const std::string& field) { return field.empty() ? json(nullptr) : json(field); };
+        EXPECT_EQ(event["code"], std::stoi(lineCase.fields[1])) << lineCase.name;
+        EXPECT_EQ(event["hub"], std::stoi(lineCase.fields[2])) << lineCase.name;
+        EXPECT_EQ(event["port"], std::stoi(lineCase.fields[3])) << lineCase.name;
+        EXPECT_EQ("0x" + event["vendorId"].get<std::string>(), lineCase.fields[4]) << lineCase.name;
+        EXPECT_EQ("0x" + event["productId"].get<std::string>(), lineCase.fields[5]) << lineCase.name;
+        EXPECT_EQ(event["manufacturer"], text(lineCase.fields[6])) << lineCase.name;
+        EXPECT_EQ(event["product"], text(lineCase.fields[7])) << lineCase.name;
+    }
 }
 
 }  // namespace
