@@ -39,6 +39,12 @@ export DISPLAY=":$(cat "$work/display")"
 # Wine draws the windows' frames and captions itself: there is no window
 # manager on the display to do it.
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+# Japanese texts drawn with the IPA fonts (fonts-ipafont-gothic): they stand
+# for the dialogs' font "MS UI Gothic", and the shell dialog font borrows
+# their glyphs.
+"$wine" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'MS UI Gothic' /d IPAPGothic /f >/dev/null 2>&1
+"$wine" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' /v Tahoma \
+  /t REG_MULTI_SZ /d 'ipagp.ttf,IPAPGothic' /f >/dev/null 2>&1
 
 cp "$examples/two-hubs-usb3.json" "$work/bench.json"
 printf '%s\n' \
