@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "program_core/port_state.h"
 #include "utf8_text.h"
 
 namespace vostrel::cli {
@@ -38,15 +39,8 @@ Bus readBus(const HubLibrary& hub, WithSerials withSerials) {
 bool showsDevice(const BusPort& port) { return port.status != HUB_NO_DEVICE_CONNECTED; }
 
 bool knownPowered(const BusPort& port) {
-    switch (port.status) {
-    case HUB_DEVICE_CONNECTED:
-    case HUB_DEVICE_FAILED_ENUMERATION:
-    case HUB_DEVICE_GENERAL_FAILURE:
-    case HUB_DEVICE_NOT_ENOUGH_POWER:
-        return true;
-    default:
-        return false;
-    }
+    // The hub's power is not asked: that would bind the vendor library for a listing.
+    return program::portPower(port.status, std::nullopt) == program::PortPower::On;
 }
 
 }  // namespace vostrel::cli

@@ -1,5 +1,6 @@
 #include "program_core/recovery_notices.h"
 
+
 #include "program_core/port_texts.h"
 
 namespace vostrel::program {
@@ -29,6 +30,43 @@ Notice recoveredNotice(const PortView& port) {
     return {"Auto recovery: device back",
             trimmed(deviceName(port.manufacturer, port.product)) + " works again on hub " +
                 std::to_string(port.hubIndex) + ", port " + std::to_string(port.portIndex + 1) + "."};
+}
+
+std::vector<Notice> RecoveryFollower::logRead(const std::vector<std::string>& lines) {
+    std::vector<Notice> notices;
+    if (lines.size() < linesSeen_) linesSeen_ = 0;
+    if (!started_) {
+        started_ = true;
+        linesSeen_ = lines.size();
+        return notices;
+    }
+    // A last line still being written comes again whole: it counts once it is whole.
+    for (std::size_t i = linesSeen_; i < lines.size(); ++i) {
+        const LogLine line = readLogLine(lines[i]);
+        const auto event = interpretLogLine(line);
+        if (!event) continue;
+        notices.push_back(powerCycleNotice(line));
+        std::erase_if(awaited_, [&](const Awaited& awaited) {
+            return awaited.hubIndex == event->hubIndex && awaited.portIndex == event->portNumber - 1;
+        });
+        awaited_.push_back({event->hubIndex, event->portNumber - 1, event->vendorId, event->productId});
+        linesSeen_ = i + 1;
+    }
+    return notices;
+}
+
+std::vector<Notice> RecoveryFollower::busRead(const BusView& bus) {
+    std::vector<Notice> notices;
+    std::erase_if(awaited_, [&](const Awaited& awaited) {
+        const PortView* port = bus.port(awaited.hubIndex, awaited.portIndex);
+        if (port == nullptr || port->state != PortState::Working || port->vendorId != awaited.vendorId ||
+            port->productId != awaited.productId) {
+            return false;
+        }
+        notices.push_back(recoveredNotice(*port));
+        return true;
+    });
+    return notices;
 }
 
 }  // namespace vostrel::program

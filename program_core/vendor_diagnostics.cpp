@@ -3,6 +3,7 @@
 #include "platform/vendor_library_name.h"
 #include "portctl/pt2lib_errors.h"
 #include "program_core/platform/vendor_last_error.h"
+#include "program_core/platform/vendor_library_search.h"
 
 namespace vostrel::program {
 
@@ -38,6 +39,13 @@ std::string lastVendorErrorText() {
 bool lastVendorErrorIsPermission() {
     const platform::VendorLastError error = platform::vendorLastError();
     return error.kind == platform::VendorLastError::Kind::Reported && error.code == PT2_ERROR_PERMISSION_DENIED;
+}
+
+std::string vendorLibrarySearchText(const void* hubLibraryCode) {
+    const platform::VendorLibrarySearch search = platform::vendorLibrarySearch(hubLibraryCode);
+    std::string text = "The hub library looks for " + search.fileName + " in this order:";
+    for (const std::string& place : search.places) text += "\n\u2022 " + place;
+    return text + "\nIt was found in none of them, or it lacks functions the hub library needs.";
 }
 
 std::string portPermissionAdvice() {

@@ -19,6 +19,11 @@ std::string lastVendorErrorText();
 // True when the calling thread's last vendor-library error is missing rights.
 bool lastVendorErrorIsPermission();
 
+// Where the hub library looked for the vendor library, and that it found
+// none there, told below the message that it cannot be loaded.
+// `hubLibraryCode`: the address of one of the hub library's exports.
+std::string vendorLibrarySearchText(const void* hubLibraryCode);
+
 // What a user who may not switch the ports does about it: the udev rule and
 // the group, step by step.
 std::string portPermissionAdvice();

@@ -1,6 +1,7 @@
 #include "message_box.h"
 
 #include <QLabel>
+#include <QPushButton>
 
 namespace talvern {
 
@@ -23,6 +24,15 @@ QMessageBox::StandardButton warningBox(QWidget* owner, const QString& caption, c
     keepDetailLinesWhole(box);
     box.setWindowModality(Qt::WindowModal);
     return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+bool confirmBox(QWidget* owner, const QString& caption, const QString& text, const QString& action) {
+    QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Cancel, owner);
+    QPushButton* confirm = box.addButton(action, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setWindowModality(Qt::WindowModal);
+    box.exec();
+    return box.clickedButton() == confirm;
 }
 
 void informationBox(QWidget* owner, const QString& caption, const QString& text, const QString& details) {

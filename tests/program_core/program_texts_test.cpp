@@ -2,6 +2,10 @@
 // notices of the monitor's work, the messages, the vendor library's errors.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
+#include "fake_hub_library.h"
+#include "platform/vendor_library_name.h"
 #include "portctl/pt2lib_errors.h"
 #include "program_core/program_messages.h"
 #include "program_core/recovery_notices.h"
@@ -38,6 +42,40 @@ TEST(ProgramTexts, NoticesOfTheMonitorsWork) {
     EXPECT_EQ(recoveredNotice(port).body, "Acme, Inc. Card Reader works again on hub 1, port 4.");
 }
 
+// Lines already in the log are no news; each new event is told once, and its
+// device is told back once its port shows it working again - not another
+// device on that port.
+TEST(ProgramTexts, RecoveryFollowerTellsOfCyclesAndRecoveries) {
+    const std::string cycle = "2024/05/17 09:52:40,3,0,2,0x04D8,0x000A,Maker,Widget";
+    RecoveryFollower follower;
+    EXPECT_TRUE(follower.logRead({cycle}).empty());
+    EXPECT_FALSE(follower.awaitsRecovery());
+    const auto notices = follower.logRead({cycle, cycle, "2024/05/17 09:52:4"});
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].body, "Maker Widget (missing) on hub 0, port 2: its port is switched off and on again.");
+    EXPECT_TRUE(follower.awaitsRecovery());
+    // The torn line counts once it is whole.
+    EXPECT_EQ(follower.logRead({cycle, cycle, cycle}).size(), 1u);
+
+    fakeBus() = {};
+    FakeHub hub;
+    hub.ports[1] = {HUB_DEVICE_CONNECTED, 1, 0x1234, 0x0001, u"Other", u"Device"};
+    fakeBus().hubs = {hub};
+    EXPECT_TRUE(follower.busRead(*readBusView(fakeHubLibrary())).empty());
+    fakeBus().hubs[0].ports[1] = {HUB_DEVICE_CONNECTED, 1, 0x04D8, 0x000A, u"Maker", u"Widget"};
+    const auto back = follower.busRead(*readBusView(fakeHubLibrary()));
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_EQ(back[0].body, "Maker Widget works again on hub 0, port 2.");
+    EXPECT_FALSE(follower.awaitsRecovery());
+    // The log deleted and begun anew: its lines are news again.
+    EXPECT_EQ(follower.logRead({}).size(), 0u);
+    EXPECT_EQ(follower.logRead({cycle}).size(), 1u);
+
+    EXPECT_EQ(readTrayCounts(fakeHubLibrary())->hubs, 1);
+    fakeBus().scans = false;
+    EXPECT_FALSE(readTrayCounts(fakeHubLibrary()));
+}
+
 TEST(ProgramTexts, Messages) {
     PortView port;
     port.hubIndex = 0;
@@ -52,6 +90,18 @@ TEST(ProgramTexts, Messages) {
     EXPECT_EQ(vendorErrorText(77), "the vendor library reports error 77");
     EXPECT_NE(vendorErrorText(PT2_ERROR_PERMISSION_DENIED).find("udev/60-vostrel-hubs.rules"), std::string::npos);
     EXPECT_NE(portPermissionAdvice().find("usermod -aG plugdev"), std::string::npos);
+}
+
+// Where the vendor library was looked for: the file, each place in order, and the outcome.
+TEST(ProgramTexts, VendorLibrarySearch) {
+    const std::string told = vendorLibrarySearchText(reinterpret_cast<const void*>(&vendorLibrarySearchText));
+    EXPECT_EQ(told.rfind(std::string("The hub library looks for ") + vostrel::platform::kVendorLibraryName +
+                             " in this order:\n\u2022 ",
+                         0),
+              0u)
+        << told;
+    EXPECT_GE(std::count(told.begin(), told.end(), '\n'), 3);
+    EXPECT_TRUE(told.ends_with("\nIt was found in none of them, or it lacks functions the hub library needs.")) << told;
 }
 
 }  // namespace

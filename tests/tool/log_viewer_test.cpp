@@ -1,9 +1,10 @@
 // The log viewer "Auto Recovery Log": how the lines of the log in the current
-// folder become numbered rows, whatever the file holds, and how it follows
-// the file while it is open.
+// folder become numbered rows with the event's type last, whatever the file
+// holds, and how it follows the file while it is open.
 #include <QFile>
 #include <QScrollBar>
 
+#include "log_line_cases.h"
 #include "log_viewer/usb_log.h"
 #include "tool_test_support.h"
 
@@ -25,27 +26,20 @@ private slots:
             if (byte != '\n') garbage.append(char(byte));
         }
         QTest::newRow("missing file") << QByteArray() << QStringList{};
-        QTest::newRow("well formed, without event code")
-            << QByteArray("2017/04/05 01:07:09,3,0,3,0x04D8,0x000A,Maker,Widget\n")
-            << QStringList{"1|2017/04/05 01:07:09|0|3|0x04D8|0x000A|Maker Widget"};
+        QTest::newRow("as the library writes it")
+            << QByteArray("2017/04/05 01:07:09,3,0,3,0x04D8,0x000A,Maker,Widget\r\n")
+            << QStringList{"1|2017/04/05 01:07:09|0|3|0x04D8|0x000A|Maker Widget|missing"};
         QTest::newRow("CR LF, LF, no break at the end")
-            << QByteArray("a,1,0,1\r\nb,1,0,2\nc,1,0,3") << QStringList{"1|a|0|1||| ", "2|b|0|2||| ", "3|c|0|3||| "};
-        // The library's own fields never hold a comma; the device's texts may.
-        QTest::newRow("comma in the manufacturer") << QByteArray("d,3,1,2,0x0001,0x0002,Acme, Inc.,Widget")
-                                                   << QStringList{"1|d|1|2|0x0001|0x0002|Acme, Inc. Widget"};
-        QTest::newRow("commas in both texts") << QByteArray("d,1,0,1,0x0001,0x0002,Acme, Inc.,Pad, large")
-                                              << QStringList{"1|d|0|1|0x0001|0x0002|Acme, Inc. Pad, large"};
-        QTest::newRow("comma without a blank") << QByteArray("d,2,0,4,0x0001,0x0002,Kobo Co.,Ltd.,Pad")
-                                               << QStringList{"1|d|0|4|0x0001|0x0002|Kobo Co.,Ltd. Pad"};
-        QTest::newRow("empty product after a comma") << QByteArray("d,2,0,4,0x0001,0x0002,Acme, Inc.,")
-                                                     << QStringList{"1|d|0|4|0x0001|0x0002|Acme, Inc. "};
+            << QByteArray("a,1,0,1\r\nb,2,0,2\nc,9,0,3")
+            << QStringList{"1|a|0|1||| |not configured", "2|b|0|2||| |other device", "3|c|0|3||| |event 9"};
         QTest::newRow("short and empty lines")
-            << QByteArray("d,3\n\r\n\n") << QStringList{"1|d||||| ", "2|||||| ", "3|||||| "};
-        QTest::newRow("UTF-8") << QByteArray("d,1,0,1,,,Maker,\xE3\x83\x9E\xE3\x82\xA6\xE3\x82\xB9")
-                               << QStringList{"1|d|0|1|||Maker マウス"};
+            << QByteArray("d,3\n\r\n\n") << QStringList{"1|d||||| |missing", "2|||||| |", "3|||||| |"};
         QTest::newRow("garbage, one character per byte")
             << garbage + "\nd,1,0,1\n"
-            << QStringList{"1|" + QString::fromLatin1(garbage.left(garbage.indexOf(','))) + "||||| ", "2|d|0|1||| "};
+            // One comma: the rest of the line is its event code, not a number, shown as it stands.
+            << QStringList{"1|" + QString::fromLatin1(garbage.left(garbage.indexOf(','))) + "||||| |" +
+                               QString::fromLatin1(garbage.mid(garbage.indexOf(',') + 1)),
+                           "2|d|0|1||| |not configured"};
     }
     void showsOneRowPerLine() {
         QFETCH(QByteArray, log);
@@ -54,6 +48,25 @@ private slots:
         CUSB_Log viewer;
         viewer.OnInitDialog();
         QCOMPARE(rowsOf(*viewer.findChild<QTreeWidget*>("logList")), rows);
+    }
+
+    // The lines every program reads alike: each row shows its line's fields.
+    void readsTheSharedLinesAsEveryProgramDoes() {
+        QByteArray log;
+        for (const auto& lineCase : vostrel::test::kLogLineCases) log += QByteArray::fromStdString(lineCase.line) + "\r\n";
+        vostrel::test::writeBytes("vostrel.log", log.data(), log.size());
+        CUSB_Log viewer;
+        viewer.OnInitDialog();
+        const QStringList rows = rowsOf(*viewer.findChild<QTreeWidget*>("logList"));
+        QCOMPARE(rows.size(), qsizetype(std::size(vostrel::test::kLogLineCases)));
+        int row = 0;
+        for (const auto& lineCase : vostrel::test::kLogLineCases) {
+            const auto field = [&](int k) { return QString::fromStdString(lineCase.fields[std::size_t(k)]); };
+            const QStringList cells = rows[row].split('|');
+            QCOMPARE(cells.mid(1, 6), (QStringList{field(0), field(2), field(3), field(4), field(5),
+                                                   field(6) + ' ' + field(7)}));
+            ++row;
+        }
     }
 
     // Appended lines become new rows below the rows shown, which keep their
@@ -74,14 +87,14 @@ private slots:
 
         logEvent({{2024, 5, 17, 10, 0, 0}, 2, 1, 3, 0x0A5C, 0x5800, u"Acme, Inc.", u"Card Reader"});
         QTRY_COMPARE(list.topLevelItemCount(), 41);
-        QCOMPARE(rowsOf(list).back(), "41|2024/05/17 10:00:00|1|4|0x0A5C|0x5800|Acme, Inc. Card Reader");
+        QCOMPARE(rowsOf(list).back(), "41|2024/05/17 10:00:00|1|4|0x0A5C|0x5800|Acme, Inc. Card Reader|other device");
         QVERIFY(list.topLevelItem(3)->isSelected());
         QTRY_COMPARE(list.verticalScrollBar()->value(), list.verticalScrollBar()->maximum());
 
         QFile::remove("vostrel.log");
         QTRY_COMPARE(list.topLevelItemCount(), 0);
         vostrel::test::writeBytes("vostrel.log", "a,1,0,1\r\n", 9);
-        QTRY_COMPARE(rowsOf(list), QStringList{"1|a|0|1||| "});
+        QTRY_COMPARE(rowsOf(list), QStringList{"1|a|0|1||| |not configured"});
     }
 
     // Lines as the library's monitor writes them, with each event code.
@@ -95,11 +108,13 @@ private slots:
         viewer.OnInitDialog();
         viewer.show();
         auto& list = *viewer.findChild<QTreeWidget*>("logList");
-        QCOMPARE(rowsOf(list), (QStringList{"1|2024/05/17 09:41:03|0|1|0x7E57|0x0C31|Lumen Labs HD Camera",
-                                            "2|2024/05/17 09:52:40|1|4|0x0A5C|0x5800|Acme, Inc. Card Reader",
-                                            "3|2024/05/17 10:07:12|0|3|0x1A2B|0x0040|Kobo Co.,Ltd. Precision Scale",
-                                            "4|2024/05/17 10:07:31|0|2|0x7E57|0x0B30|Orrin Storage Portable SSD",
-                                            "5|2024/05/18 23:59:59|1|1|0x7E57|0x0F10|Quill Devices Serial Adapter"}));
+        QCOMPARE(rowsOf(list),
+                 (QStringList{"1|2024/05/17 09:41:03|0|1|0x7E57|0x0C31|Lumen Labs HD Camera|missing",
+                              "2|2024/05/17 09:52:40|1|4|0x0A5C|0x5800|Acme, Inc. Card Reader|other device",
+                              "3|2024/05/17 10:07:12|0|3|0x1A2B|0x0040|Kobo Co.,Ltd. Precision Scale|not configured",
+                              "4|2024/05/17 10:07:31|0|2|0x7E57|0x0B30|Orrin Storage Portable SSD|missing",
+                              "5|2024/05/18 23:59:59|1|1|0x7E57|0x0F10|Quill Devices Serial Adapter|other device"}));
+        QCOMPARE(list.headerItem()->text(7), "Event");
         saveRender(viewer, "log-viewer");
     }
 };

@@ -1,6 +1,7 @@
 // The main window "RAV_Uvidaro 4Port" and its about box, on the simulated bench.
 #include <QCheckBox>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QSet>
 
@@ -14,11 +15,12 @@
 namespace talvern::test {
 namespace {
 
-// Two hubs with a port in every state: working devices at three speeds, an
-// overcurrent, an unconfigured device and empty ports.
+// Three hubs with a port in every state: working devices at three speeds,
+// an overcurrent, an unconfigured device, empty ports, and a hub whose ports
+// the test switches off.
 QTreeWidget& treeOf(CMyTalvernDlg& dialog);
 
-constexpr const char* kEveryPortState = R"({"controllers": [{"number": 0, "portCount": 2, "devices": [
+constexpr const char* kEveryPortState = R"({"controllers": [{"number": 0, "portCount": 3, "devices": [
   {"id": "desk", "port": 1, "kind": "family-hub", "serial": "TV0002A", "devices": [
     {"id": "camera", "port": 1, "vendorId": "0x7E57", "productId": "0x0C31", "manufacturer": "Lumen Labs",
      "product": "HD Camera"},
@@ -30,7 +32,9 @@ constexpr const char* kEveryPortState = R"({"controllers": [{"number": 0, "portC
     {"id": "ssd", "port": 2, "vendorId": "0x7E57", "productId": "0x0B30", "speed": "super",
      "manufacturer": "Orrin Storage", "product": "Portable SSD"},
     {"id": "keypad", "port": 3, "vendorId": "0x1A2B", "productId": "0x0002", "speed": "low",
-     "manufacturer": "Kobo Co.,Ltd.", "product": "Keypad"}]}]}]})";
+     "manufacturer": "Kobo Co.,Ltd.", "product": "Keypad"}]},
+  {"id": "shelf", "port": 3, "kind": "family-hub", "serial": "TV0002C", "devices": [
+    {"id": "lamp", "port": 2, "vendorId": "0x1A2B", "productId": "0x0077", "manufacturer": "Kobo", "product": "Lamp"}]}]}]})";
 
 QString tipOf(CMyTalvernDlg& dialog, int hub, int port) {
     return treeOf(dialog).topLevelItem(hub)->child(port)->toolTip(0);
@@ -69,6 +73,18 @@ void choose(CMyTalvernDlg& dialog, int hub, int port, int command) {
     menuCommand(*portMenu(dialog, hub, port), command)->trigger();
 }
 
+QString labelOf(CMyTalvernDlg& dialog, int hub, int port) {
+    return treeOf(dialog).topLevelItem(hub)->child(port)->text(0);
+}
+
+// Every port of the simulated hub `hub` switched off, as the simulator's command line does it.
+bool switchOffEveryPort(const QString& hub) {
+    for (const char* port : {"1", "2", "3", "4"}) {
+        if (!simulate({"power", hub, port, "off"})) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -79,6 +95,8 @@ private slots:
     void init() { session_.emplace(kTwoHubs); }
     void cleanup() { session_.reset(); }
 
+    // A failed or unconfigured device is not labelled "NoDeviceConnected":
+    // the label tells what the tooltip tells.
     void treeShowsEveryHubAndPortInOrder() {
         CMyTalvernDlg dialog;
         QStringList labels;
@@ -95,19 +113,18 @@ private slots:
         // Labels are shown whole.
         QVERIFY(treeOf(dialog).columnWidth(0) > treeOf(dialog).fontMetrics().horizontalAdvance(labels.value(1)));
         QCOMPARE(labels, (QStringList{"Orvique [0]", "[Port1] Maker Widget - VID:0x04D8 PID:0x000A",
-                                      "[Port2] NoDeviceConnected", "[Port3] NoDeviceConnected",
+                                      "[Port2] DeviceFailedEnumeration",
+                                      "[Port3] DeviceConnected, not configured - VID:0x04D8 PID:0x000C",
                                       "[Port4] NoDeviceConnected", "Orvique [1]", "[Port1] NoDeviceConnected",
                                       "[Port2] NoDeviceConnected", "[Port3] NoDeviceConnected",
                                       "[Port4]   - VID:0x1A2B PID:0x0001"}));
     }
 
-    void masksAndGreyingAtOpening() {
+    // Port On while a port is not known to be powered, Port Off while it is:
+    // a port with any device on it has power.
+    void greyingAtOpening() {
         CMyTalvernDlg dialog;
         open(dialog);
-        // A configured device sets its bit and an empty port clears its; the
-        // failed and the unconfigured device leave theirs set.
-        QCOMPARE(int(dialog.PortMask(0)), 0x07);
-        QCOMPARE(int(dialog.PortMask(1)), 0x08);
         QCOMPARE(offers(dialog, 0, 0), (Offers{false, true, true}));
         QCOMPARE(offers(dialog, 0, 1), (Offers{false, true, false}));  // failed device
         QCOMPARE(offers(dialog, 0, 2), (Offers{false, true, true}));   // attached, not configured
@@ -137,18 +154,76 @@ private slots:
         QCOMPARE(Hub_GetNextAutoCheckDeviceInfo(&record), 0);
     }
 
-    void portCommandsChangeTheMaskAtOnceAndTheLabelAtTheNextReRead() {
+    // A port command is followed by a read of the bus: the tree shows what
+    // the library reports then.
+    void portCommandsShowWhatTheLibraryReportsAfterwards() {
         CMyTalvernDlg dialog;
         open(dialog);
         choose(dialog, 0, 0, ID_PORT_OFF);
-        QCOMPARE(int(dialog.PortMask(0)), 0x06);
-        QCOMPARE(offers(dialog, 0, 0), (Offers{true, false, true}));
-        dialog.RefreshHubTree();
-        QCOMPARE(treeOf(dialog).topLevelItem(0)->child(0)->text(0), "[Port1] NoDeviceConnected");
+        QCOMPARE(labelOf(dialog, 0, 0), "[Port1] NoDeviceConnected");
+        QCOMPARE(offers(dialog, 0, 0), (Offers{true, false, false}));
         choose(dialog, 0, 0, ID_PORT_ON);
-        QCOMPARE(int(dialog.PortMask(0)), 0x07);
+        QCOMPARE(labelOf(dialog, 0, 0), "[Port1] Maker Widget - VID:0x04D8 PID:0x000A");
+        QCOMPARE(offers(dialog, 0, 0), (Offers{false, true, true}));
+    }
+
+    // Power is what the library reports, not what this window did: ports
+    // switched off elsewhere show switched off, and after a hub is unplugged
+    // the hub that takes its number does not inherit its ports' power.
+    void powerComesFromTheLibraryNotTheWindow() {
+        CMyTalvernDlg dialog;
+        open(dialog);
+        QVERIFY(switchOffEveryPort("hubB"));
         dialog.RefreshHubTree();
-        QCOMPARE(treeOf(dialog).topLevelItem(0)->child(0)->text(0), "[Port1] Maker Widget - VID:0x04D8 PID:0x000A");
+        for (int port = 0; port < 4; ++port) {
+            QCOMPARE(tipOf(dialog, 1, port).section('\n', 0, 0), "Switched off");
+            QCOMPARE(tipOf(dialog, 1, port).section('\n', -1),
+                     "Port power: off (the hub reports none of its ports powered)");
+        }
+        QCOMPARE(offers(dialog, 1, 3), (Offers{true, false, false}));
+
+        choose(dialog, 0, 0, ID_PORT_OFF);
+        QVERIFY(simulate({"unplug", "hubA"}));
+        dialog.RefreshHubTree();
+        QCOMPARE(treeOf(dialog).topLevelItemCount(), 1);
+        QCOMPARE(tipOf(dialog, 0, 0).section('\n', 0, 0), "Switched off");
+        QVERIFY(simulate({"power", "hubB", "4", "on"}));
+        dialog.RefreshHubTree();
+        QCOMPARE(tipOf(dialog, 0, 0).section('\n', 0, 0), "Empty");
+        QCOMPARE(tipOf(dialog, 0, 3).section('\n', 0, 0), "Working");
+    }
+
+    // Port Off on a watched port while auto recovery runs would be undone by
+    // the monitor: the user is asked, and either nothing happens or the
+    // device is no longer watched before its port goes off.
+    void portOffOnAWatchedDeviceAsksFirstWhileRecoveryRuns() {
+        CMyTalvernDlg dialog;
+        open(dialog);
+        choose(dialog, 0, 0, ID_ADD_AUTO_RECOVERY_LIST);
+        QCOMPARE(Hub_StartAutoRecovery(), 1);
+        QString asked;
+        for (const bool confirm : {false, true}) {
+            onNextModal([&asked, confirm](QWidget* window) {
+                auto& box = *qobject_cast<QMessageBox*>(window);
+                asked = box.windowTitle() + ": " + box.text();
+                for (QAbstractButton* button : box.buttons()) {
+                    if ((box.buttonRole(button) == QMessageBox::AcceptRole) == confirm) button->click();
+                }
+            });
+            choose(dialog, 0, 0, ID_PORT_OFF);
+            QVERIFY(asked.startsWith("Auto Recovery: Maker Widget on port 1 of hub 0 is on the auto recovery list"));
+            vostrel::DeviceInfoRecord record{};
+            QCOMPARE(Hub_GetAutoCheckDeviceInfo_Index_and_Port(&record, 0, 0), confirm ? 0 : 1);
+            QCOMPARE(labelOf(dialog, 0, 0),
+                     confirm ? "[Port1] NoDeviceConnected" : "[Port1] Maker Widget - VID:0x04D8 PID:0x000A");
+        }
+        QCOMPARE(Hub_StopAutoRecovery(), 1);
+        // Not watched, or the monitor stopped: nothing to ask.
+        asked.clear();
+        choose(dialog, 1, 3, ID_ADD_AUTO_RECOVERY_LIST);
+        choose(dialog, 1, 3, ID_PORT_OFF);
+        QCOMPARE(asked, QString());
+        QCOMPARE(labelOf(dialog, 1, 3), "[Port4] NoDeviceConnected");
     }
 
     // While a port's menu is up, a device elsewhere goes, the tree is read
@@ -160,15 +235,13 @@ private slots:
         const auto watchMenu = portMenu(dialog, 0, 0);
         QVERIFY(simulate({"unplug", "nameless"}));
         dialog.RefreshHubTree();
-        QCOMPARE(int(dialog.PortMask(1)), 0x00);
         treeOf(dialog).setCurrentItem(treeOf(dialog).topLevelItem(1)->child(2));
-        menuCommand(*offMenu, ID_PORT_OFF)->trigger();
         menuCommand(*watchMenu, ID_ADD_AUTO_RECOVERY_LIST)->trigger();
-        QCOMPARE(QList<int>({dialog.PortMask(0), dialog.PortMask(1)}), QList<int>({0x06, 0x00}));
+        menuCommand(*offMenu, ID_PORT_OFF)->trigger();
         vostrel::DeviceInfoRecord record{};
         QCOMPARE(Hub_GetAutoCheckDeviceInfo_Index_and_Port(&record, 0, 0), 1);
-        dialog.RefreshHubTree();
-        QCOMPARE(treeOf(dialog).topLevelItem(0)->child(0)->text(0), "[Port1] NoDeviceConnected");
+        QCOMPARE(labelOf(dialog, 0, 0), "[Port1] NoDeviceConnected");
+        QCOMPARE(labelOf(dialog, 1, 2), "[Port3] NoDeviceConnected");
     }
 
     void aRefreshKeepsTheSelectionTheExpandedHubsAndTheScrollPosition() {
@@ -196,9 +269,9 @@ private slots:
         QCOMPARE(tree.verticalScrollBar()->value(), scrolled);
     }
 
-    // Each state has an icon of its own (a watched port's carries a badge);
-    // the tooltip tells what the window knows. A port switched off here stays
-    // "powered off" when the re-read finds it empty, until it is switched on.
+    // Each state has an icon of its own (a watched port's carries a badge;
+    // a failed device and one not configured share one); the tooltip tells
+    // what the library reports, power included.
     void portsShowTheirStateAsIconAndTooltip() {
         session_.reset();
         session_.emplace(kEveryPortState);
@@ -206,41 +279,41 @@ private slots:
         open(dialog);
         choose(dialog, 0, 0, ID_ADD_AUTO_RECOVERY_LIST);
         choose(dialog, 1, 0, ID_PORT_OFF);
-        const QString poweredOff = "Powered off\nConnection status: NoDeviceConnected\n"
-                                   "Port power: switched off from this window";
+        QVERIFY(switchOffEveryPort("shelf"));
+        dialog.RefreshHubTree();
         const QStringList states = {"Working", "Attached, not working", "Attached, not working: not configured",
-                                    "Empty", "Powered off", "Working", "Working", "Empty"};
-        for (const bool reRead : {false, true}) {
-            if (reRead) dialog.RefreshHubTree();
-            QStringList shown;
-            QHash<QString, QSet<qint64>> icons;
-            for (int port = 0; port < 8; ++port) {
-                shown << tipOf(dialog, port / 4, port % 4).section('\n', 0, 0);
-                const QString state = shown.back().section(':', 0, 0);
-                icons[state + (port == 0 ? " watched" : "")] << iconOf(dialog, port / 4, port % 4);
-            }
-            QCOMPARE(shown, states);
-            QCOMPARE(icons.size(), 5);
-            QSet<qint64> distinct;
-            for (const QSet<qint64>& keys : icons) {
-                QCOMPARE(keys.size(), 1);
-                distinct += keys;
-            }
-            QCOMPARE(distinct.size(), 5);
+                                    "Empty", "Empty", "Working", "Working", "Empty",
+                                    "Switched off", "Switched off", "Switched off", "Switched off"};
+        QStringList shown;
+        QHash<QString, QSet<qint64>> icons;
+        for (int port = 0; port < 12; ++port) {
+            shown << tipOf(dialog, port / 4, port % 4).section('\n', 0, 0);
+            const QString state = shown.back().section(':', 0, 0);
+            icons[state + (port == 0 ? " watched" : "")] << iconOf(dialog, port / 4, port % 4);
         }
-        QCOMPARE(tipOf(dialog, 1, 0), poweredOff);
+        QCOMPARE(shown, states);
+        QCOMPARE(icons.size(), 5);
+        QSet<qint64> distinct;
+        for (const QSet<qint64>& keys : icons) {
+            QCOMPARE(keys.size(), 1);
+            distinct += keys;
+        }
+        QCOMPARE(distinct.size(), 5);
+        const QString unknownPower =
+            "Port power: not known (the hub reports only whether any of its ports is powered)";
         QCOMPARE(tipOf(dialog, 0, 0),
                  "Working\nConnection status: DeviceConnected\nSpeed: high speed (480 Mbit/s)\n"
-                 "VID:PID: 0x7E57:0x0C31\nSerial number: not reported by the hub library\nPort power: on\n"
-                 "On the auto recovery list");
+                 "VID:PID: 0x7E57:0x0C31\nPort power: on\nOn the auto recovery list");
         QCOMPARE(tipOf(dialog, 0, 1),
                  "Attached, not working\nConnection status: DeviceCausedOvercurrent\nSpeed: high speed (480 Mbit/s)\n"
-                 "VID:PID: 0x04D8:0x00DD\nSerial number: not reported by the hub library\n"
-                 "Port power: not switched off from this window");
+                 "VID:PID: 0x04D8:0x00DD\n" + unknownPower);
+        QCOMPARE(labelOf(dialog, 0, 1), "[Port2] DeviceCausedOvercurrent");
+        QCOMPARE(labelOf(dialog, 0, 2), "[Port3] DeviceConnected, not configured - VID:0x1A2B PID:0x0040");
         QCOMPARE(tipOf(dialog, 1, 1).section('\n', 2, 2), "Speed: SuperSpeed (5 Gbit/s)");
         QCOMPARE(tipOf(dialog, 1, 2).section('\n', 2, 2), "Speed: low speed (1.5 Mbit/s)");
-        QCOMPARE(tipOf(dialog, 0, 3),
-                 "Empty\nConnection status: NoDeviceConnected\nPort power: not switched off from this window");
+        QCOMPARE(tipOf(dialog, 0, 3), "Empty\nConnection status: NoDeviceConnected\n" + unknownPower);
+        QCOMPARE(tipOf(dialog, 2, 0), "Switched off\nConnection status: NoDeviceConnected\n"
+                                      "Port power: off (the hub reports none of its ports powered)");
 
         // The main window with every port state, its status line telling of
         // a running monitor and the log's last event.
@@ -250,11 +323,11 @@ private slots:
         QTRY_VERIFY(statusOf(dialog).contains("running"));
         QTRY_VERIFY(statusOf(dialog).contains("HD Camera"));
         treeOf(dialog).setCurrentItem(treeOf(dialog).topLevelItem(1)->child(1));
+        dialog.resize(dialog.width(), 560);
         saveRender(dialog, "main-window-port-states");
         QCOMPARE(Hub_StopAutoRecovery(), 1);
 
         choose(dialog, 1, 0, ID_PORT_ON);
-        dialog.RefreshHubTree();
         QCOMPARE(tipOf(dialog, 1, 0).section('\n', 0, 0), "Working");
     }
 
@@ -266,7 +339,7 @@ private slots:
         QCOMPARE(statusOf(dialog), "Auto recovery stopped  \u00b7  No event logged");
         logEvent({{2024, 5, 17, 9, 41, 3}, 3, 0, 0, 0x04D8, 0x000A, u"Maker", u"Widget"});
         QTRY_COMPARE(statusOf(dialog),
-                     "Auto recovery stopped  \u00b7  Last event 2024/05/17 09:41:03: Maker Widget, no device");
+                     "Auto recovery stopped  \u00b7  Last event 2024/05/17 09:41:03: Maker Widget, missing");
         logEvent({{2024, 5, 17, 9, 52, 40}, 2, 1, 3, 0x0A5C, 0x5800, u"Acme, Inc.", u"Card Reader"});
         QTRY_VERIFY(statusOf(dialog).endsWith("Last event 2024/05/17 09:52:40: Acme, Inc. Card Reader, other device"));
         logEvent({{2024, 5, 17, 10, 0, 0}, 1, 1, 3, 0x1A2B, 0x0001, u"", u""});
@@ -308,7 +381,7 @@ private slots:
         QTest::keyClick(&treeOf(dialog), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
         QCoreApplication::processEvents();
         QCOMPARE(shown, opens);
-        QCOMPARE(int(dialog.PortMask(0)), opens ? 0x06 : 0x07);
+        QCOMPARE(labelOf(dialog, 0, 0), opens ? "[Port1] NoDeviceConnected" : "[Port1] Maker Widget - VID:0x04D8 PID:0x000A");
     }
 
     // With 32 hubs the window is made as large as the screen allows; the tree

@@ -1,4 +1,5 @@
 // The notification-area icon, its menu, the program's ends, and device changes.
+#include <QCheckBox>
 #include <QMenu>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -96,6 +97,45 @@ private slots:
         });
         tray.OnTraySetup();
         QCOMPARE(seen, (QList<bool>{true, true, true}));
+    }
+
+    // The tip counts hubs and watched devices and tells whether auto recovery
+    // runs, kept current by the main window's reads and its check box.
+    void theTipCountsHubsAndWatchedDevices() {
+        CMyApplicationTrayWnd tray(true, nullptr);
+        tray.OnCreate();
+        QCOMPARE(tray.trayIcon().toolTip(), "RAV_UVIDARO_4\n2 hubs, 0 watched devices\nAuto recovery stopped");
+        onNextModal([&](QWidget*) {
+            auto& dialog = tray.mainDialog();
+            auto* tree = dialog.findChild<QTreeWidget*>("hubTree");
+            const QRect cell = tree->visualItemRect(tree->topLevelItem(0)->child(0));
+            menuCommand(*dialog.CreatePortMenu({cell.left() + 4, cell.center().y()}), ID_ADD_AUTO_RECOVERY_LIST)
+                ->trigger();
+            dialog.findChild<QCheckBox*>("enableAutoRecoveryCheck")->click();
+            dialog.accept();
+        });
+        tray.OnTraySetup();
+        QCOMPARE(tray.trayIcon().toolTip(), "RAV_UVIDARO_4\n2 hubs, 1 watched device\nAuto recovery running");
+        QCOMPARE(Hub_StopAutoRecovery(), 1);
+    }
+
+    // Each event the monitor logs is told to the desktop, and so is its
+    // device working again after the power cycle; events logged before the
+    // program started are not.
+    void theDesktopIsToldOfPowerCyclesAndRecoveries() {
+        logEvent({{2024, 5, 17, 9, 0, 0}, 3, 1, 0, 0x1A2B, 0x0001, u"Old", u"Event"});
+        CMyApplicationTrayWnd tray(true, createDeviceChangeSource());
+        tray.OnCreate();
+        QSignalSpy notices(&tray, &CMyApplicationTrayWnd::noticeShown);
+        QVERIFY(simulate({"unplug", "widget"}));
+        logEvent({{2024, 5, 17, 9, 41, 3}, 3, 0, 0, 0x04D8, 0x000A, u"Maker", u"Widget"});
+        QTRY_COMPARE_WITH_TIMEOUT(notices.count(), 1, 60000);
+        QCOMPARE(notices[0][1].toString(),
+                 "Maker Widget (missing) on hub 0, port 1: its port is switched off and on again.");
+        QVERIFY(simulate({"plug", "widget"}));
+        QTRY_COMPARE_WITH_TIMEOUT(notices.count(), 2, 60000);
+        QCOMPARE(notices[1][0].toString(), "Auto recovery: device back");
+        QCOMPARE(notices[1][1].toString(), "Maker Widget works again on hub 0, port 1.");
     }
 };
 

@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <QSignalSpy>
 
-#include "platform/vendor_library_search.h"
+#include "program_core/platform/vendor_library_search.h"
 #include "tool_test_support.h"
 #include "tray/my_application_tray_wnd.h"
 
@@ -44,9 +44,10 @@ private slots:
 
     void theSearchPathVariableIsListedFolderByFolder() {
         qputenv("LD_LIBRARY_PATH", "/opt/hub/lib::/usr/local/lib");
-        const auto search = platform::vendorLibrarySearch();
+        const auto search =
+            vostrel::program::platform::vendorLibrarySearch(reinterpret_cast<const void*>(&Hub_InitPt2lib));
         qunsetenv("LD_LIBRARY_PATH");
-        QCOMPARE(search.searchPathFolders, (std::vector<std::string>{"/opt/hub/lib", "/usr/local/lib"}));
+        QCOMPARE(search.places.front(), "LD_LIBRARY_PATH: /opt/hub/lib:/usr/local/lib");
     }
 
     void withoutAHubNothingIsBoundAndNothingIsSaid() {

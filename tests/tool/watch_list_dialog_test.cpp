@@ -118,28 +118,59 @@ private slots:
         saveRender(dialog, "watch-list-dialog");
     }
 
-    void timeBoxesFollowTheUpdateRule_data() {
+    // One range, 3 to 255, for typing, the arrows and what is stored: a box
+    // never shows a time other than the one OK stores.
+    void timeBoxesShowWhatIsStored_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<int>("steps");
+        QTest::addColumn<QString>("whileTyping");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("0") << "0" << 0 << "3";
-        QTest::newRow("cleared") << "" << 0 << "3";
-        QTest::newRow("2") << "2" << 0 << "2";
-        QTest::newRow("300") << "300" << 0 << "255";
-        QTest::newRow("beyond an int") << "99999999999" << 0 << "255";
-        QTest::newRow("spun below 1") << "1" << -1 << "3";
+        QTest::newRow("0") << "0" << 0 << "3" << "3";
+        QTest::newRow("cleared") << "" << 0 << "3" << "3";
+        QTest::newRow("2, left") << "2" << 0 << "2" << "3";
+        QTest::newRow("300") << "300" << 0 << "255" << "255";
+        QTest::newRow("beyond an int") << "99999999999" << 0 << "255" << "255";
+        QTest::newRow("down from 1") << "1" << -1 << "3" << "3";
+        QTest::newRow("down from 4") << "4" << -1 << "3" << "3";
+        QTest::newRow("down from 3") << "3" << -1 << "3" << "3";
+        QTest::newRow("up from 255") << "255" << 1 << "255" << "255";
     }
-    void timeBoxesFollowTheUpdateRule() {
+    void timeBoxesShowWhatIsStored() {
         QFETCH(QString, typed);
         QFETCH(int, steps);
+        QFETCH(QString, whileTyping);
         QFETCH(QString, shown);
         CAutoRecover dialog;
+        onNextModal([&](QWidget*) {
+            for (const QString box : {"intervalTime", "offTime"}) {
+                child<QLineEdit>(dialog, box + "Edit").setText(typed);
+                if (steps != 0) child<UpDownControl>(dialog, box + "Spin").stepBy(steps);
+                QCOMPARE(child<QLineEdit>(dialog, box + "Edit").text(), whileTyping);
+            }
+            child<QPushButton>(dialog, "okButton").click();
+        });
+        QCOMPARE(dialog.DoModal(), int(QDialog::Accepted));
+        std::uint8_t times[2] = {};
+        Hub_GetAutoCheckTimeInfo(&times[0], &times[1]);
+        for (const QString box : {"intervalTime", "offTime"}) QCOMPARE(child<QLineEdit>(dialog, box + "Edit").text(), shown);
+        QCOMPARE(QList<int>({times[0], times[1]}), QList<int>({shown.toInt(), shown.toInt()}));
+    }
+
+    // Tab into the list marks its current row, and Delete removes it.
+    void theFocusedRowIsTheSelectedOne() {
+        watch(0, 0);
+        watch(0, 1);
+        CAutoRecover dialog;
         dialog.OnInitDialog();
-        for (const QString box : {"intervalTime", "offTime"}) {
-            child<QLineEdit>(dialog, box + "Edit").setText(typed);
-            child<UpDownControl>(dialog, box + "Spin").stepBy(steps);
-            QCOMPARE(child<QLineEdit>(dialog, box + "Edit").text(), shown);
-        }
+        dialog.show();
+        auto& list = child<QTreeWidget>(dialog, "deviceList");
+        list.setFocus(Qt::TabFocusReason);
+        list.setCurrentItem(list.topLevelItem(1), 0, QItemSelectionModel::NoUpdate);
+        QVERIFY(list.topLevelItem(1)->isSelected());
+        QTest::keyClick(&list, Qt::Key_Up);
+        QCOMPARE(list.selectedItems(), QList<QTreeWidgetItem*>{list.topLevelItem(0)});
+        QTest::keyClick(&list, Qt::Key_Delete);
+        QCOMPARE(rowsOf(list), QStringList{"0|2|0x04D8|0x0001| Pad"});
     }
 
     // The rule's replacement is selected, so the next keys overtype it.
@@ -149,6 +180,7 @@ private slots:
         const int selectAll = int(Qt::ControlModifier) | Qt::Key_A;
         QTest::newRow("cleared, then 10") << QList<int>{selectAll, Qt::Key_Backspace, Qt::Key_1, Qt::Key_0} << "10";
         QTest::newRow("0, then 7") << QList<int>{selectAll, Qt::Key_0, Qt::Key_7} << "7";
+        QTest::newRow("1, then 5") << QList<int>{selectAll, Qt::Key_1, Qt::Key_5} << "15";
         QTest::newRow("300, then 42") << QList<int>{selectAll, Qt::Key_3, Qt::Key_0, Qt::Key_0, Qt::Key_4, Qt::Key_2}
                                       << "42";
         QTest::newRow("kept text is not selected") << QList<int>{selectAll, Qt::Key_1, Qt::Key_2} << "12";
@@ -173,7 +205,7 @@ private slots:
         QTest::addColumn<QString>("interval");
         QTest::addColumn<QString>("offTime");
         QTest::addColumn<QList<int>>("stored");
-        QTest::newRow("disabled") << false << "2" << "200" << QList<int>{3, 200};
+        QTest::newRow("disabled") << false << "4" << "200" << QList<int>{4, 200};
         QTest::newRow("enabled") << true << "7" << "1" << QList<int>{7, 3};
     }
     void okStoresTheTimesAndRestartsAnEnabledMonitor() {

@@ -81,8 +81,8 @@ private slots:
         QTest::newRow("main window") << Window::Main << QSize(640, 400) << "hubTree" << QList<int>{};
         QTest::newRow("watch list") << Window::WatchList << QSize(618, 354) << "deviceList"
                                     << QList<int>{67, 67, 67, 67};
-        QTest::newRow("log viewer") << Window::LogViewer << QSize(826, 354) << "logList"
-                                    << QList<int>{40, 173, 93, 67, 67, 67};
+        QTest::newRow("log viewer") << Window::LogViewer << QSize(960, 354) << "logList"
+                                    << QList<int>{40, 173, 93, 67, 67, 67, 287};
     }
     void windowsOpenAtTheirLayoutSizeAndGrow() {
         QFETCH(Window, window);

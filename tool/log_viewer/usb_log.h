@@ -1,11 +1,13 @@
 // The dialog "Auto Recovery Log": the recovery event log as a numbered table,
-// oldest event first. It reads the file afresh every time it is shown, and
+// oldest event first, each line's fields as the programs' core reads them,
+// with the event's type in the last column. It reads the file afresh every time it is shown, and
 // follows it while it is open: lines appended to the file become new rows.
 #pragma once
 
 #include <QDialog>
-#include <QStringList>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "log_viewer/log_file_watch.h"
 
@@ -37,7 +39,7 @@ private:
     std::unique_ptr<Ui::CUSB_Log> ui;
     QTreeWidget* m_logList;
     LogFileWatch m_logWatch;
-    QStringList m_lines;  // the lines the rows show
+    std::vector<std::string> m_lines;  // the lines the rows show
 };
 
 }  // namespace talvern

@@ -2,70 +2,37 @@
 
 #include <QContextMenuEvent>
 #include <QCursor>
+#include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QStyle>
 #include <QTreeWidget>
-#include <algorithm>
-#include <cstring>
 
+#include "frame/records.h"
 #include "log_viewer/log_file.h"
 #include "main_window/about_dlg.h"
-#include "main_window/port_state.h"
-#include "main_window/status_line.h"
 #include "message_box.h"
-#include "platform/vendor_last_error.h"
-#include "platform/vendor_library_search.h"
-#include "portctl/pt2lib_errors.h"
-#include "record_format.h"
+#include "program_core/linked_hub_library.h"
+#include "program_core/log_file.h"
+#include "program_core/port_commands.h"
+#include "program_core/port_texts.h"
+#include "program_core/program_messages.h"
+#include "program_core/status_line.h"
+#include "program_core/vendor_diagnostics.h"
 #include "resources/app_icon.h"
 #include "resources/menu_resources.h"
 #include "resources/resource_ids.h"
-#include "resources/texts.h"
 #include "ui_my_talvern_dlg.h"
+#include "views/qt_text.h"
 #include "watch_list/auto_recover.h"
 
 namespace talvern {
 namespace {
 
-// The masks live in header bytes 2 to 33 of the block, which the library
-// clears on every fill.
-constexpr std::size_t kMaskOffset = 1;  // within DeviceInfoBlock::reserved1, which starts at byte 1
-static_assert(offsetof(vostrel::DeviceInfoBlock, reserved1) + kMaskOffset == 2);
-static_assert(kMaskOffset + vostrel::kMaxHubs <= sizeof(vostrel::DeviceInfoBlock::reserved1));
-constexpr std::uint8_t kAllPortsPowered = 0x0F;
+namespace program = vostrel::program;
 
-// The library never reports more than 32 hubs; a larger count is not trusted.
-int hubsIn(const vostrel::DeviceInfoBlock& block) { return std::min<int>(block.hubCount, vostrel::kMaxHubs); }
-
-// Where the hub library looked for the vendor library, told below the
-// message that it cannot be loaded.
-QString vendorLibrarySearchText() {
-    const platform::VendorLibrarySearch search = platform::vendorLibrarySearch();
-    QStringList places;
-    QStringList pathFolders;
-    for (const std::string& folder : search.searchPathFolders) pathFolders << QString::fromStdString(folder);
-    places << (pathFolders.isEmpty() ? QStringLiteral("LD_LIBRARY_PATH (not set)")
-                                     : QStringLiteral("LD_LIBRARY_PATH: %1").arg(pathFolders.join(u':')));
-    if (!search.hubLibraryFolder.empty()) {
-        places << QStringLiteral("the hub library's own folder: %1")
-                      .arg(QString::fromStdString(search.hubLibraryFolder));
-    }
-    places << QString::fromStdString(search.systemFolders);
-    return QStringLiteral("The hub library looks for %1 in this order:\n\u2022 %2\n"
-                          "It was found in none of them, or it lacks functions the hub library needs.")
-        .arg(QString::fromStdString(search.fileName), places.join(QStringLiteral("\n\u2022 ")));
-}
-
-// After a port switch the library refused: when the vendor library says
-// that rights were missing, tells the user how to get them, once per run.
-void adviseOnRefusedSwitch(QWidget* owner) {
-    static bool advised = false;
-    if (advised || platform::vendorLastError() != PT2_ERROR_PERMISSION_DENIED) return;
-    advised = true;
-    informationBox(owner, portPermissionCaption(), portPermissionText(), portPermissionDetails());
-}
+const program::HubLibrary& hubLibrary() { return program::linkedHubLibrary(); }
 
 bool opensPortMenu(const QKeyEvent& key) {
     return key.key() == Qt::Key_Menu || (key.key() == Qt::Key_F10 && key.modifiers() == Qt::ShiftModifier);
@@ -109,20 +76,19 @@ int CMyTalvernDlg::DoModal() {
 
 bool CMyTalvernDlg::OnInitDialog() {
     setWindowIcon(m_hIcon);
-    ui->enableAutoRecoveryCheck->setChecked(Hub_GetAutoRecoveryStatus() != 0);
+    ui->enableAutoRecoveryCheck->setChecked(hubLibrary().recoveryStored() != 0);
 
-    std::memset(&m_deviceInfo, 0, sizeof m_deviceInfo);
-    if (Hub_GetDeviceInfo(&m_deviceInfo) != 0) {
-        if (m_deviceInfo.hubCount > 0 && Hub_InitPt2lib() == 0) {
-            warningBox(this, vendorLibraryErrorCaption(), vendorLibraryErrorText(), QMessageBox::Ok,
-                       vendorLibrarySearchText());
-            emit exitRequested();
-            return false;
-        }
-        for (int hub = 0; hub < hubsIn(m_deviceInfo); ++hub) portMask(hub) = kAllPortsPowered;
+    // The first scan only tells whether there is a hub to bind the vendor library for.
+    const auto bus = std::make_unique<vostrel::DeviceInfoBlock>();
+    if (hubLibrary().getDeviceInfo(bus.get()) != 0 && bus->hubCount > 0 && hubLibrary().initVendorLibrary() == 0) {
+        warningBox(this, qtText(program::vendorLibraryErrorCaption()), qtText(program::vendorLibraryErrorText()),
+                   QMessageBox::Ok,
+                   qtText(program::vendorLibrarySearchText(reinterpret_cast<const void*>(hubLibrary().initVendorLibrary))));
+        emit exitRequested();
+        return false;
     }
-    m_switchedOff.fill(0);
     // Each opening starts from an empty tree, so it ends fully expanded with nothing selected.
+    m_bus = {};
     m_hubTree->clear();
     RefreshHubTree();
     // The library appends to the log in the current folder.
@@ -132,73 +98,52 @@ bool CMyTalvernDlg::OnInitDialog() {
 }
 
 void CMyTalvernDlg::RefreshHubTree() {
-    std::uint8_t masks[vostrel::kMaxHubs];
-    std::memcpy(masks, &m_deviceInfo.reserved1[kMaskOffset], sizeof masks);
-    std::memset(&m_deviceInfo, 0, sizeof m_deviceInfo);
-    if (Hub_GetDeviceInfo(&m_deviceInfo) == 0) return;
-    std::memcpy(&m_deviceInfo.reserved1[kMaskOffset], masks, sizeof masks);
-    FillHubTree(m_deviceInfo);
+    auto bus = program::readBusView(hubLibrary());
+    if (!bus) return;
+    m_bus = std::move(*bus);
+    FillHubTree();
+    emit stateChanged();
 }
 
 // The items of hubs and ports that stay are updated in place, so that a
 // re-read keeps what the user did with the tree: the selection, the hubs
 // collapsed and the scroll position. New hubs come expanded.
-void CMyTalvernDlg::FillHubTree(const vostrel::DeviceInfoBlock& block) {
-    const int hubs = hubsIn(block);
+void CMyTalvernDlg::FillHubTree() {
+    const int hubs = static_cast<int>(m_bus.hubs.size());
     while (m_hubTree->topLevelItemCount() > hubs) delete m_hubTree->takeTopLevelItem(hubs);
-    for (int hub = 0; hub < hubs; ++hub) {
-        QTreeWidgetItem* hubItem = m_hubTree->topLevelItem(hub);
+    for (const program::HubView& hub : m_bus.hubs) {
+        QTreeWidgetItem* hubItem = m_hubTree->topLevelItem(hub.hubIndex);
         if (hubItem == nullptr) {
             hubItem = new QTreeWidgetItem(m_hubTree);
             for (int port = 0; port < vostrel::kPortsPerHub; ++port) new QTreeWidgetItem(hubItem);
             hubItem->setExpanded(true);
         }
-        hubItem->setText(0, hubLabel(hub));
+        hubItem->setText(0, qtText(program::hubLabel(hub.hubIndex)));
         hubItem->setIcon(0, m_hIcon);
-        hubItem->setData(0, Qt::UserRole, hub);
-        for (int port = 0; port < vostrel::kPortsPerHub; ++port) {
-            const vostrel::PortInfoRecord& record = vostrel::portRecord(block, hub, port);
-            // A device that is attached but not configured leaves the mask as it is.
-            if (record.connectionStatus == vostrel::NoDeviceConnected) {
-                portMask(hub) &= static_cast<std::uint8_t>(~(1u << port));
-            } else if (record.configurationValue != 0) {
-                portMask(hub) |= static_cast<std::uint8_t>(1u << port);
-            }
-            QTreeWidgetItem* portItem = hubItem->child(port);
-            portItem->setText(0, portLabel(port, record));
-            portItem->setData(0, Qt::UserRole, port);
-        }
-    }
-    decoratePorts();
-}
-
-// Icons and tooltips follow the masks and the watch list at once; the labels
-// only at the next re-read. The watch-list query reads the library's list
-// without a scan.
-void CMyTalvernDlg::decoratePorts() {
-    const int hubs = std::min(hubsIn(m_deviceInfo), m_hubTree->topLevelItemCount());
-    for (int hub = 0; hub < hubs; ++hub) {
-        QTreeWidgetItem* hubItem = m_hubTree->topLevelItem(hub);
-        for (int port = 0; port < vostrel::kPortsPerHub && port < hubItem->childCount(); ++port) {
-            const vostrel::PortInfoRecord& record = vostrel::portRecord(m_deviceInfo, hub, port);
-            const std::uint8_t bit = static_cast<std::uint8_t>(1u << port);
-            vostrel::DeviceInfoRecord entry{};
-            const bool watched = Hub_GetAutoCheckDeviceInfo_Index_and_Port(&entry, hub, port) != 0;
-            const PortState state = portState(record, (m_switchedOff[hub] & bit) != 0, (PortMask(hub) & bit) != 0);
-            hubItem->child(port)->setIcon(0, m_portIcons.icon(state, watched));
-            hubItem->child(port)->setToolTip(0, portToolTip(record, state, watched));
+        hubItem->setData(0, Qt::UserRole, hub.hubIndex);
+        for (const program::PortView& port : hub.ports) {
+            QTreeWidgetItem* portItem = hubItem->child(port.portIndex);
+            portItem->setText(0, qtText(program::portLabel(port)));
+            portItem->setData(0, Qt::UserRole, port.portIndex);
+            portItem->setIcon(0, m_portIcons.icon(port.state, port.watched));
+            portItem->setToolTip(0, qtText(program::portToolTip(port)));
         }
     }
 }
 
 void CMyTalvernDlg::updateStatusLine() {
-    ui->statusLine->setFullText(statusLineText(Hub_GetAutoRecoveryStatus() != 0, readLastLogLine(logFilePath())));
+    const std::string lastLine = program::readLastLogLine(QFile::encodeName(logFilePath()).toStdString());
+    ui->statusLine->setFullText(qtText(program::statusLineText(hubLibrary().recoveryStored() != 0, lastLine)));
 }
 
-std::uint8_t& CMyTalvernDlg::portMask(int hubIndex) { return m_deviceInfo.reserved1[kMaskOffset + hubIndex]; }
-
-std::uint8_t CMyTalvernDlg::PortMask(int hubIndex) const {
-    return m_deviceInfo.reserved1[kMaskOffset + hubIndex];
+// The port as the last read of the bus showed it; a port the tree no longer
+// shows is known by its place alone.
+program::PortView CMyTalvernDlg::portView(int hub, int port) const {
+    if (const program::PortView* known = m_bus.port(hub, port)) return *known;
+    program::PortView unknown;
+    unknown.hubIndex = hub;
+    unknown.portIndex = port;
+    return unknown;
 }
 
 QTreeWidgetItem* CMyTalvernDlg::itemLabelAt(const QPoint& pos) const {
@@ -242,18 +187,10 @@ std::unique_ptr<QMenu> CMyTalvernDlg::CreateSelectedPortMenu() {
 
 std::unique_ptr<QMenu> CMyTalvernDlg::createPortMenu(int hub, int port) {
     auto menu = loadMenu(IDR_MENU_ONOFF, this);
-    const bool powered = (PortMask(hub) & (1u << port)) != 0;
-    menuCommand(*menu, ID_PORT_ON)->setEnabled(!powered);
-    menuCommand(*menu, ID_PORT_OFF)->setEnabled(powered);
-
-    // Both queries answer from the library's last scan.
-    QAction* add = menuCommand(*menu, ID_ADD_AUTO_RECOVERY_LIST);
-    vostrel::DeviceInfoRecord record{};
-    if (Hub_GetAutoCheckDeviceInfo_Index_and_Port(&record, hub, port) != 0) {
-        add->setEnabled(false);
-    } else if (Hub_GetDeviceInfo_Index_and_Port(&record, hub, port) != 0) {
-        add->setEnabled(record.connectionStatus == vostrel::DeviceConnected);
-    }
+    const program::PortCommands allowed = program::allowedCommands(portView(hub, port));
+    menuCommand(*menu, ID_PORT_ON)->setEnabled(allowed.portOn);
+    menuCommand(*menu, ID_PORT_OFF)->setEnabled(allowed.portOff);
+    menuCommand(*menu, ID_ADD_AUTO_RECOVERY_LIST)->setEnabled(allowed.addToWatchList);
 
     // The command acts on the port the menu was opened for: the tree may be
     // read again, and the selection lost or moved, while the menu is up.
@@ -293,47 +230,59 @@ void CMyTalvernDlg::OnCommand(int id, int hub, int port) {
     }
 }
 
-// The port commands change the mask before the library call, whatever its
-// result, and leave the labels alone: they follow at the next re-read.
-void CMyTalvernDlg::OnPortOn(int hub, int port) {
-    portMask(hub) |= static_cast<std::uint8_t>(1u << port);
-    m_switchedOff[hub] &= static_cast<std::uint8_t>(~(1u << port));
-    if (Hub_SetHubPortStatus(hub, port, 1) == 0) adviseOnRefusedSwitch(this);
-    decoratePorts();
+void CMyTalvernDlg::OnPortOn(int hub, int port) { switchPort(hub, port, true); }
+
+// Switching off a watched port while the monitor runs would be undone at its
+// next check: the user chooses to stop watching it first, or nothing happens.
+void CMyTalvernDlg::OnPortOff(int hub, int port) {
+    const program::PortView view = portView(hub, port);
+    if (program::portOffIsUndoneByMonitor(view, hubLibrary().recoveryStored() != 0)) {
+        if (!confirmBox(this, qtText(program::watchedPortOffCaption()), qtText(program::watchedPortOffText(view)),
+                        qtText(program::stopWatchingAndSwitchOffText()))) {
+            return;
+        }
+        program::removeFromWatchList(hubLibrary(), hub, port);
+    }
+    switchPort(hub, port, false);
 }
 
-void CMyTalvernDlg::OnPortOff(int hub, int port) {
-    portMask(hub) &= static_cast<std::uint8_t>(~(1u << port));
-    m_switchedOff[hub] |= static_cast<std::uint8_t>(1u << port);
-    if (Hub_SetHubPortStatus(hub, port, 0) == 0) adviseOnRefusedSwitch(this);
-    decoratePorts();
+// The tree shows what the library reports after the switch, whatever the
+// switch's result; a refusal is said every time, with the vendor library's reason.
+void CMyTalvernDlg::switchPort(int hub, int port, bool on) {
+    const program::PortView view = portView(hub, port);
+    const program::SwitchOutcome outcome = program::switchPort(hubLibrary(), hub, port, on);
+    if (!outcome.done) {
+        informationBox(this, qtText(program::refusedSwitchCaption()),
+                       qtText(program::refusedSwitchText(view, on, outcome.refusal)), qtText(outcome.advice));
+    }
+    RefreshHubTree();
 }
 
 void CMyTalvernDlg::OnAddAutoRecoveryList(int hub, int port) {
-    vostrel::DeviceInfoRecord record{};
-    if (Hub_GetDeviceInfo_Index_and_Port(&record, hub, port) != 0) Hub_SetAutoCheckDeviceInfo(&record);
-    decoratePorts();
+    program::addToWatchList(hubLibrary(), hub, port);
+    RefreshHubTree();
 }
 
 void CMyTalvernDlg::OnAutoRecoveryList() {
     CAutoRecover dialog(this);
     dialog.DoModal();
-    // Entries may have been removed; the tree's labels and the check box stay as they are.
-    decoratePorts();
+    // Entries may have been removed; the check box stays as it is.
+    RefreshHubTree();
 }
 
 void CMyTalvernDlg::OnEnableAutoRecovery(bool checked) {
     if (checked) {
-        Hub_StartAutoRecovery();
+        hubLibrary().startRecovery();
     } else {
-        Hub_StopAutoRecovery();
+        hubLibrary().stopRecovery();
     }
     updateStatusLine();
+    emit stateChanged();
 }
 
 std::unique_ptr<QMenu> CMyTalvernDlg::CreateSystemMenu() {
     auto menu = std::make_unique<QMenu>(this);
-    QAction* about = menu->addAction(aboutMenuText());
+    QAction* about = menu->addAction(qtText(program::aboutMenuText()));
     about->setData(IDM_ABOUTBOX);
     connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
     return menu;

@@ -1,22 +1,18 @@
-// The main window "RAV_Uvidaro 4Port": every hub of the family with its four
-// ports as a tree, the port commands, the watch-list dialog and the switch
-// of the auto-recovery monitor. It keeps its own copy of the library's
-// device-information block, with the program's port-power masks in bytes 2
-// to 33 of its header. Each port shows its state as an icon and what is
-// known about it as a tooltip; a status line under the buttons tells whether
-// auto recovery runs and what the log's last event was.
+// The main window "RAV_Uvidaro 4Port": a view of the bus as the programs'
+// core reads it from the hub library - every hub of the family with its four
+// ports as a tree, each port's state as an icon and its label and tooltip
+// as the core words them - with the port commands the core allows, the
+// watch-list dialog and the switch of the auto-recovery monitor. A status
+// line under the buttons tells whether auto recovery runs and what the
+// log's last event was.
 #pragma once
 
 #include <QDialog>
 #include <QIcon>
-#include <array>
-#include <cstdint>
 #include <memory>
 
-#include <vostrel/hub_api.h>
-
-#include "frame/records.h"
 #include "log_viewer/log_file_watch.h"
+#include "program_core/bus_view.h"
 #include "resources/port_state_icons.h"
 
 class QMenu;
@@ -45,11 +41,11 @@ public:
 
     // Sets the check box from the monitor's state, binds the vendor library
     // when there is a hub (false, once the user has been told, when that
-    // fails: the program must end), and fills the tree with fresh masks.
+    // fails: the program must end), and fills the tree.
     bool OnInitDialog();
 
-    // Reads the hubs again and brings the tree up to date; the masks, the
-    // selection, the collapsed hubs and the scroll position are kept.
+    // Reads the bus again and brings the tree up to date; the selection, the
+    // collapsed hubs and the scroll position are kept.
     void RefreshHubTree();
 
     // The port menu that a right click at `pos` (tree viewport coordinates)
@@ -65,21 +61,23 @@ public:
     std::unique_ptr<QMenu> CreateSystemMenu();
     void OnSysCommand(int id);
 
-    // Bit p set: the program believes port index p of hub `hubIndex` is powered.
-    std::uint8_t PortMask(int hubIndex) const;
+    // The bus as the tree shows it: the library's answers at the last read.
+    const vostrel::program::BusView& busView() const { return m_bus; }
 
 signals:
     // The vendor library could not be bound; the program must end.
     void exitRequested();
 
+    // The bus was read again, or auto recovery was switched.
+    void stateChanged();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void FillHubTree(const vostrel::DeviceInfoBlock& block);
-    void decoratePorts();
+    void FillHubTree();
     void updateStatusLine();
-    std::uint8_t& portMask(int hubIndex);
+    vostrel::program::PortView portView(int hub, int port) const;
     QTreeWidgetItem* itemLabelAt(const QPoint& pos) const;
     bool resolveSelectedPort(int& hubIndex, int& portIndex) const;
     std::unique_ptr<QMenu> createPortMenu(int hub, int port);
@@ -89,15 +87,13 @@ private:
     void OnPortOn(int hub, int port);
     void OnPortOff(int hub, int port);
     void OnAddAutoRecoveryList(int hub, int port);
+    void switchPort(int hub, int port, bool on);
     void OnAutoRecoveryList();
     void OnEnableAutoRecovery(bool checked);
 
     std::unique_ptr<Ui::CMyTalvernDlg> ui;
     QIcon m_hIcon;
-    vostrel::DeviceInfoBlock m_deviceInfo{};
-    // Bit p set: port index p of that hub was switched off from this window
-    // and not on again since the window opened.
-    std::array<std::uint8_t, vostrel::kMaxHubs> m_switchedOff{};
+    vostrel::program::BusView m_bus;
     QTreeWidget* m_hubTree;
     PortStateIcons m_portIcons;
     LogFileWatch m_logWatch;

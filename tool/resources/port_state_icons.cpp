@@ -3,15 +3,20 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
+#include <algorithm>
+#include <iterator>
+#include <string_view>
 
 namespace talvern {
 namespace {
 
-// In the order of PortState.
-const char* const kStateImages[] = {":/port_powered_off.svg", ":/port_empty.svg", ":/port_working.svg",
-                                    ":/port_not_working.svg"};
-static_assert(int(PortState::PoweredOff) == 0 && int(PortState::Empty) == 1 && int(PortState::Working) == 2 &&
-              int(PortState::NotWorking) == 3);
+using vostrel::program::PortState;
+
+// In the order of PortState; a failed device and one not configured look alike.
+const char* const kStateImages[] = {":/port_working.svg", ":/port_empty.svg", ":/port_not_working.svg",
+                                    ":/port_not_working.svg", ":/port_powered_off.svg"};
+static_assert(int(PortState::Working) == 0 && int(PortState::Empty) == 1 && int(PortState::Failed) == 2 &&
+              int(PortState::NotConfigured) == 3 && int(PortState::SwitchedOff) == 4);
 
 int slot(PortState state, bool watched) { return static_cast<int>(state) * 2 + (watched ? 1 : 0); }
 
@@ -39,6 +44,15 @@ QIcon drawIcon(QSvgRenderer& state, QSvgRenderer* badge) {
 PortStateIcons::PortStateIcons() {
     QSvgRenderer badge(QStringLiteral(":/watch_badge.svg"));
     for (int state = 0; state < kStates; ++state) {
+        // States that share an image share its icons.
+        const auto same = std::find(std::begin(kStateImages), std::begin(kStateImages) + state,
+                                    std::string_view(kStateImages[state]));
+        if (same != std::begin(kStateImages) + state) {
+            const auto first = static_cast<PortState>(same - std::begin(kStateImages));
+            icons_[slot(PortState(state), false)] = icons_[slot(first, false)];
+            icons_[slot(PortState(state), true)] = icons_[slot(first, true)];
+            continue;
+        }
         QSvgRenderer image(QString::fromLatin1(kStateImages[state]));
         icons_[slot(PortState(state), false)] = drawIcon(image, nullptr);
         icons_[slot(PortState(state), true)] = drawIcon(image, &badge);

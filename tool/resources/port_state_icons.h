@@ -5,7 +5,7 @@
 #include <QIcon>
 #include <array>
 
-#include "main_window/port_state.h"
+#include "program_core/port_state.h"
 
 namespace talvern {
 
@@ -13,10 +13,10 @@ class PortStateIcons {
 public:
     PortStateIcons();
 
-    const QIcon& icon(PortState state, bool watched) const;
+    const QIcon& icon(vostrel::program::PortState state, bool watched) const;
 
 private:
-    static constexpr int kStates = 4;
+    static constexpr int kStates = 5;
     std::array<QIcon, 2 * kStates> icons_;
 };
 

@@ -4,13 +4,29 @@
 #include <QMenu>
 #include <QTimer>
 
-#include <vostrel/hub_api.h>
+#include <QFile>
+
+#include "log_viewer/log_file.h"
+#include "program_core/linked_hub_library.h"
+#include "program_core/log_file.h"
+#include "program_core/watch_list.h"
 #include "resources/app_icon.h"
 #include "resources/menu_resources.h"
 #include "resources/resource_ids.h"
-#include "resources/texts.h"
+#include "views/qt_text.h"
 
 namespace talvern {
+namespace {
+
+namespace program = vostrel::program;
+
+const program::HubLibrary& hubLibrary() { return program::linkedHubLibrary(); }
+
+std::vector<std::string> logLines() {
+    return program::readLogFile(QFile::encodeName(logFilePath()).toStdString());
+}
+
+}  // namespace
 
 CMyApplicationTrayWnd::CMyApplicationTrayWnd(bool notificationAreaAvailable,
                                              std::unique_ptr<DeviceChangeSource> deviceChanges, QObject* parent)
@@ -21,6 +37,14 @@ CMyApplicationTrayWnd::CMyApplicationTrayWnd(bool notificationAreaAvailable,
     }
     // The vendor library is missing: the program ends as through "EXIT(&X)".
     connect(&m_dlg, &CMyTalvernDlg::exitRequested, this, &CMyApplicationTrayWnd::OnTrayExit);
+    // The main window's read of the bus serves the tip and the recoveries awaited.
+    connect(&m_dlg, &CMyTalvernDlg::stateChanged, this, [this] {
+        const program::BusView& bus = m_dlg.busView();
+        updateTip(program::TrayCounts{static_cast<int>(bus.hubs.size()),
+                                      static_cast<int>(program::readWatchList(hubLibrary()).size())});
+        showNotices(m_recovery.busRead(bus));
+    });
+    connect(&m_logWatch, &LogFileWatch::changed, this, &CMyApplicationTrayWnd::OnLogChange);
 }
 
 CMyApplicationTrayWnd::~CMyApplicationTrayWnd() = default;
@@ -28,8 +52,12 @@ CMyApplicationTrayWnd::~CMyApplicationTrayWnd() = default;
 void CMyApplicationTrayWnd::OnCreate() {
     m_hIcon = applicationIcon();
     if (m_notificationArea) {
-        const QString tip = instanceName();
+        const QString tip = qtText(program::trayTip(program::readTrayCounts(hubLibrary()),
+                                                    hubLibrary().recoveryStored() != 0));
         NotifyIcon(IconMessage::Add, &m_hIcon, &tip);
+        // The library appends to the log in the current folder.
+        m_recovery.logRead(logLines());
+        m_logWatch.watch(logFilePath());
         return;
     }
     // No notification area to live in: the main window is the program.
@@ -62,8 +90,29 @@ void CMyApplicationTrayWnd::OnTraySetup() {
     m_dlg.DoModal();
 }
 
+// With the main window closed, the bus is read only while a power-cycled
+// device is awaited.
 void CMyApplicationTrayWnd::OnDeviceChange() {
-    if (m_dlg.IsOpen()) m_dlg.RefreshHubTree();
+    if (m_dlg.IsOpen()) {
+        m_dlg.RefreshHubTree();
+    } else if (m_recovery.awaitsRecovery()) {
+        if (const auto bus = program::readBusView(hubLibrary())) showNotices(m_recovery.busRead(*bus));
+    }
+}
+
+void CMyApplicationTrayWnd::updateTip(const std::optional<program::TrayCounts>& counts) {
+    if (m_destroyed || !m_notificationArea) return;
+    const QString tip = qtText(program::trayTip(counts, hubLibrary().recoveryStored() != 0));
+    NotifyIcon(IconMessage::Modify, nullptr, &tip);
+}
+
+void CMyApplicationTrayWnd::OnLogChange() { showNotices(m_recovery.logRead(logLines())); }
+
+void CMyApplicationTrayWnd::showNotices(const std::vector<program::Notice>& notices) {
+    for (const program::Notice& notice : notices) {
+        ShowNotice(qtText(notice.title), qtText(notice.body));
+        emit noticeShown(qtText(notice.title), qtText(notice.body));
+    }
 }
 
 void CMyApplicationTrayWnd::DestroyWindow() {
@@ -75,7 +124,8 @@ void CMyApplicationTrayWnd::DestroyWindow() {
 }
 
 void CMyApplicationTrayWnd::OnDestroy() {
-    Hub_CleanupInfoList();
+    m_logWatch.stop();
+    hubLibrary().cleanup();
     NotifyIcon(IconMessage::Delete, nullptr, nullptr);
 }
 

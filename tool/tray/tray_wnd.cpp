@@ -17,7 +17,11 @@ void CTrayWnd::NotifyIcon(IconMessage message, const QIcon* icon, const QString*
         m_trayIcon.setIcon(m_hIcon);
     }
     if (tip != nullptr) m_trayIcon.setToolTip(tip->left(kTipCapacity - 1));
-    m_trayIcon.setVisible(message == IconMessage::Add);
+    if (message != IconMessage::Modify) m_trayIcon.setVisible(message == IconMessage::Add);
+}
+
+void CTrayWnd::ShowNotice(const QString& title, const QString& text) {
+    m_trayIcon.showMessage(title, text, m_hIcon);
 }
 
 void CTrayWnd::OnTrayNotify(QSystemTrayIcon::ActivationReason reason) {

@@ -11,13 +11,17 @@ namespace talvern {
 class CTrayWnd : public QObject {
     Q_OBJECT
 public:
-    enum class IconMessage { Add, Delete };
+    enum class IconMessage { Add, Modify, Delete };
 
     explicit CTrayWnd(QObject* parent = nullptr);
 
-    // Adds the icon to the notification area or removes it. An icon differing
-    // from the one shown replaces it; a tip is cut to 127 characters.
+    // Adds the icon to the notification area, changes it or removes it. An
+    // icon differing from the one shown replaces it; a tip is cut to 127
+    // characters.
     void NotifyIcon(IconMessage message, const QIcon* icon, const QString* tip);
+
+    // A desktop notification from the icon.
+    void ShowNotice(const QString& title, const QString& text);
 
     const QSystemTrayIcon& trayIcon() const { return m_trayIcon; }
 

@@ -7,21 +7,27 @@
 #include <QRegularExpressionValidator>
 #include <QTreeWidget>
 
-#include <vostrel/hub_api.h>
-
-#include "frame/records.h"
 #include "log_viewer/log_file.h"
 #include "message_box.h"
-#include "record_format.h"
+#include "program_core/linked_hub_library.h"
+#include "program_core/program_messages.h"
+#include "program_core/time_box_rule.h"
+#include "program_core/watch_list.h"
 #include "resources/list_columns.h"
 #include "resources/menu_resources.h"
 #include "resources/resource_ids.h"
-#include "resources/texts.h"
 #include "ui_auto_recover.h"
+#include "views/qt_text.h"
 #include "views/truncated_text_tips.h"
-#include "watch_list/time_box_rule.h"
 
 namespace talvern {
+namespace {
+
+namespace program = vostrel::program;
+
+const program::HubLibrary& hubLibrary() { return program::linkedHubLibrary(); }
+
+}  // namespace
 
 CAutoRecover::CAutoRecover(QWidget* parent) : QDialog(parent), ui(std::make_unique<Ui::CAutoRecover>()) {
     ui->setupUi(this);
@@ -41,6 +47,14 @@ CAutoRecover::CAutoRecover(QWidget* parent) : QDialog(parent), ui(std::make_uniq
     connect(ui->okButton, &QPushButton::clicked, this, &CAutoRecover::OnOkClicked);
     connect(ui->intervalTimeEdit, &QLineEdit::textChanged, this, &CAutoRecover::OnUpdateIntervalTime);
     connect(ui->offTimeEdit, &QLineEdit::textChanged, this, &CAutoRecover::OnUpdateOffTime);
+    for (QLineEdit* box : {ui->intervalTimeEdit, ui->offTimeEdit}) {
+        connect(box, &QLineEdit::editingFinished, this, [this, box] { finishTimeBox(box); });
+    }
+    // The row that has the keyboard focus is the selected one, so that the
+    // Delete key acts on the row the user sees marked.
+    connect(m_deviceList, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
+        if (current != nullptr && !current->isSelected()) m_deviceList->setCurrentItem(current, 0, QItemSelectionModel::ClearAndSelect);
+    });
     connect(ui->deleteLogButton, &QPushButton::clicked, this, &CAutoRecover::OnDeleteLog);
     connect(ui->showLogButton, &QPushButton::clicked, this, &CAutoRecover::OnShowLog);
 }
@@ -56,13 +70,11 @@ bool CAutoRecover::OnInitDialog() {
     InitListColumns();
     m_deviceList->clear();
     FillDeviceList();
-    ui->intervalTimeSpin->setRange(0, 255);
-    ui->offTimeSpin->setRange(0, 255);
     std::uint8_t interval = 0;
     std::uint8_t offTime = 0;
-    Hub_GetAutoCheckTimeInfo(&interval, &offTime);
-    ui->intervalTimeEdit->setText(QString::number(interval));
-    ui->offTimeEdit->setText(QString::number(offTime));
+    hubLibrary().getTimes(&interval, &offTime);
+    ui->intervalTimeEdit->setText(qtText(program::finishedTime(std::to_string(interval))));
+    ui->offTimeEdit->setText(qtText(program::finishedTime(std::to_string(offTime))));
     return true;
 }
 
@@ -74,11 +86,10 @@ void CAutoRecover::InitListColumns() {
 // Row i shows entry i: the list is always filled whole, in the library's
 // order, so a row's position is the entry's index.
 void CAutoRecover::FillDeviceList() {
-    vostrel::DeviceInfoRecord record{};
-    for (auto more = Hub_GetAutoCheckDeviceInfo(&record); more; more = Hub_GetNextAutoCheckDeviceInfo(&record)) {
+    for (const program::WatchRow& row : program::readWatchList(hubLibrary())) {
         m_deviceList->addTopLevelItem(new QTreeWidgetItem(QStringList{
-            QString::number(record.hubIndex), QString::number(record.portIndex + 1), hexId(record.vendorId),
-            hexId(record.productId), deviceName(recordText(record.manufacturer), recordText(record.product))}));
+            qtText(row.hubIndex), qtText(row.portNumber), qtText(row.vendorId), qtText(row.productId),
+            qtText(row.deviceName)}));
     }
 }
 
@@ -91,8 +102,8 @@ int CAutoRecover::firstSelectedRow() const {
 
 std::unique_ptr<QMenu> CAutoRecover::CreateListMenu() {
     const int row = firstSelectedRow();
-    vostrel::DeviceInfoRecord record{};
-    if (row < 0 || row > 255 || Hub_GetAutoCheckDeviceInfoIndex(&record, static_cast<std::uint8_t>(row)) == 0) {
+    DeviceInfoRecord record{};
+    if (row < 0 || row > 255 || hubLibrary().watchedAtIndex(&record, static_cast<std::uint8_t>(row)) == 0) {
         return nullptr;
     }
     auto menu = loadMenu(IDR_MENU_AUTOCHECK, this);
@@ -115,22 +126,21 @@ bool CAutoRecover::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CAutoRecover::OnRemoveAutoRecoveryList() {
-    const int row = firstSelectedRow();
-    vostrel::DeviceInfoRecord record{};
-    if (row < 0 || row > 255 || Hub_GetAutoCheckDeviceInfoIndex(&record, static_cast<std::uint8_t>(row)) == 0) {
-        return;
-    }
-    Hub_DeleteAutoCheckDeviceInfo(&record);
+    if (!program::removeWatchEntry(hubLibrary(), firstSelectedRow())) return;
     m_deviceList->clear();
     FillDeviceList();
 }
 
 void CAutoRecover::OnOkClicked() {
-    Hub_SetAutoCheckTimeInfo(storedTime(ui->intervalTimeEdit->text()), storedTime(ui->offTimeEdit->text()));
+    // The boxes show what is stored.
+    finishTimeBox(ui->intervalTimeEdit);
+    finishTimeBox(ui->offTimeEdit);
+    hubLibrary().setTimes(program::storedTime(ui->intervalTimeEdit->text().toStdString()),
+                          program::storedTime(ui->offTimeEdit->text().toStdString()));
     // The monitor takes the times only when it starts.
-    if (Hub_GetAutoRecoveryStatus() != 0) {
-        Hub_StopAutoRecovery();
-        Hub_StartAutoRecovery();
+    if (hubLibrary().recoveryStored() != 0) {
+        hubLibrary().stopRecovery();
+        hubLibrary().startRecovery();
     }
     accept();
 }
@@ -139,10 +149,15 @@ void CAutoRecover::applyTimeBoxRule(QLineEdit* box) {
     // The corrected text raises this update once more, and then stays. It is
     // left selected, so that the next keystroke replaces it instead of
     // adding to it: clearing the box and typing 10 gives 10, not 310.
-    if (const auto correction = timeBoxCorrection(box->text())) {
-        box->setText(*correction);
+    if (const auto correction = program::timeWhileTyping(box->text().toStdString())) {
+        box->setText(qtText(*correction));
         box->selectAll();
     }
+}
+
+void CAutoRecover::finishTimeBox(QLineEdit* box) {
+    const QString finished = qtText(program::finishedTime(box->text().toStdString()));
+    if (finished != box->text()) box->setText(finished);
 }
 
 void CAutoRecover::OnUpdateIntervalTime() { applyTimeBoxRule(ui->intervalTimeEdit); }
@@ -150,7 +165,8 @@ void CAutoRecover::OnUpdateIntervalTime() { applyTimeBoxRule(ui->intervalTimeEdi
 void CAutoRecover::OnUpdateOffTime() { applyTimeBoxRule(ui->offTimeEdit); }
 
 void CAutoRecover::OnDeleteLog() {
-    if (warningBox(this, deleteLogCaption(), deleteLogText(), QMessageBox::Ok | QMessageBox::Cancel) !=
+    if (warningBox(this, qtText(program::deleteLogCaption()), qtText(program::deleteLogText()),
+                   QMessageBox::Ok | QMessageBox::Cancel) !=
         QMessageBox::Ok) {
         return;
     }

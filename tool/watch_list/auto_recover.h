@@ -1,6 +1,7 @@
 // The dialog "Auto Recovery Device List": the watched devices, removal from
 // the list (its menu, or the Delete key in the list), the interval and the
-// off time, and the recovery event log.
+// off time, and the recovery event log. The rows, the removal and the time
+// boxes' rules are the programs' core's.
 #pragma once
 
 #include <QDialog>
@@ -41,6 +42,7 @@ private:
     void FillDeviceList();
     int firstSelectedRow() const;
     void applyTimeBoxRule(QLineEdit* box);
+    void finishTimeBox(QLineEdit* box);
 
     void OnListRightClick();
     void OnRemoveAutoRecoveryList();

@@ -4,7 +4,7 @@
 #include <QLineEdit>
 #include <algorithm>
 
-#include "watch_list/time_box_rule.h"
+#include "program_core/time_box_rule.h"
 
 namespace talvern {
 
@@ -28,16 +28,9 @@ void UpDownControl::setBuddy(QLineEdit* buddy) {
     setGeometry(edit.x() + edit.width() - width, edit.y(), width, edit.height());
 }
 
-void UpDownControl::setRange(int lower, int upper) {
-    lower_ = lower;
-    upper_ = std::max(lower, upper);
-}
-
 void UpDownControl::stepBy(int steps) {
     if (buddy_.isNull()) return;
-    const int position = std::clamp(leadingInteger(buddy_->text()), lower_, upper_);
-    const int next = std::clamp(position + steps, lower_, upper_);
-    buddy_->setText(QString::number(next));
+    buddy_->setText(QString::fromStdString(vostrel::program::steppedTime(buddy_->text().toStdString(), steps)));
 }
 
 QAbstractSpinBox::StepEnabled UpDownControl::stepEnabled() const {

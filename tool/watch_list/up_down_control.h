@@ -1,6 +1,7 @@
 // An up-down control with a buddy edit box: its arrows, and the arrow keys in
-// the buddy, step the number in the buddy's text within a range and write
-// the result back as the buddy's text. It sits at the buddy's right edge.
+// the buddy, step the number in the buddy's text within the time boxes'
+// range and write the result back as the buddy's text. It sits at the
+// buddy's right edge.
 #pragma once
 
 #include <QAbstractSpinBox>
@@ -18,7 +19,6 @@ public:
     // Attaches to `buddy`: moves this control to the buddy's right edge, and
     // narrows the buddy by this control's width.
     void setBuddy(QLineEdit* buddy);
-    void setRange(int lower, int upper);
 
     void stepBy(int steps) override;
 
@@ -31,8 +31,6 @@ private:
     // The buddy as the event filter meets it; compared without a cast,
     // since its events keep coming while it is being destroyed.
     const QObject* buddyObject_ = nullptr;
-    int lower_ = 0;
-    int upper_ = 100;
 };
 
 }  // namespace talvern
