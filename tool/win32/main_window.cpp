@@ -7,6 +7,7 @@
 #include "program_core/port_commands.h"
 #include "program_core/port_texts.h"
 #include "program_core/program_messages.h"
+#include "program_core/vendor_diagnostics.h"
 #include "resources/resource.h"
 #include "watch_list_dialog.h"
 
@@ -61,7 +62,9 @@ bool MainWindow::initialise() {
 
     bus_ = readBusView(library_);
     if (bus_ && !bus_->hubs.empty() && library_.initVendorLibrary() == 0) {
-        ask(vendorLibraryErrorText(), vendorLibraryErrorCaption(), MB_ICONEXCLAMATION | MB_OK);
+        const std::string searched =
+            vendorLibrarySearchText(reinterpret_cast<const void*>(library_.initVendorLibrary));
+        ask(vendorLibraryErrorText() + "\r\n\r\n" + searched, vendorLibraryErrorCaption(), MB_ICONEXCLAMATION | MB_OK);
         ::EndDialog(window(), IDCANCEL);
         ::PostMessageW(tray_, WM_CLOSE, 0, 0);
         return true;

@@ -6,10 +6,9 @@
 
 #include "log_viewer.h"
 #include "program_core/log_file.h"
-#include "program_core/port_texts.h"
 #include "program_core/program_messages.h"
-#include "program_core/text.h"
 #include "program_core/time_box_rule.h"
+#include "program_core/watch_list.h"
 #include "report_list.h"
 #include "resources/resource.h"
 
@@ -38,12 +37,9 @@ bool WatchListDialog::initialise() {
 void WatchListDialog::fillDeviceList() {
     const HWND list = item(IDC_LIST_DEVICE);
     ListView_DeleteAllItems(list);
-    // One walk of the library's read cursor from the first entry to the last:
-    // row i shows entry i.
-    DeviceInfoRecord entry{};
-    for (int found = library_.firstWatched(&entry); found != 0; found = library_.nextWatched(&entry)) {
-        appendRow(list, {std::to_string(entry.hubIndex), std::to_string(entry.portIndex + 1), hexId(entry.vendorId),
-                         hexId(entry.productId), deviceName(recordText(entry.manufacturer), recordText(entry.product))});
+    // Row i shows entry i.
+    for (const WatchRow& row : readWatchList(library_)) {
+        appendRow(list, {row.hubIndex, row.portNumber, row.vendorId, row.productId, row.deviceName});
     }
 }
 
@@ -60,10 +56,7 @@ void WatchListDialog::showRowMenu() {
 
 void WatchListDialog::removeSelected() {
     const int row = firstSelectedRow(item(IDC_LIST_DEVICE));
-    DeviceInfoRecord entry{};
-    if (row < 0 || library_.watchedAtIndex(&entry, static_cast<std::uint8_t>(row)) == 0) return;
-    library_.removeWatched(&entry);
-    fillDeviceList();
+    if (row >= 0 && removeWatchEntry(library_, row)) fillDeviceList();
 }
 
 void WatchListDialog::keepTimeInRange(int box) {
