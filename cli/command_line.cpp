@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "platform/folders.h"
 
 namespace vostrel::cli {
 namespace {
@@ -99,8 +100,8 @@ private:
     CLI::App& command(CLI::App& parent, const char* name, const char* description) {
         CLI::App& sub = *parent.add_subcommand(name, description);
         sub.add_option("--state-dir", stateFolder_,
-                       "the folder of the settings file vostrel.dat and the event log vostrel.log (default: the "
-                       "current folder)")
+                       "the folder of the settings file vostrel.dat and the event log vostrel.log (default: " +
+                           platform::defaultStateFolderName() + ")")
             ->type_name("DIR")
             ->envname("VOSTREL_STATE_DIR");
         return sub;
