@@ -47,11 +47,19 @@ expect "a failed operation exits with 1" 1 "$status"
 status=0; vostrel port >/dev/null 2>&1 || status=$?
 expect "an incomplete command line exits with 2" 2 "$status"
 
-# Without --state-dir: %LOCALAPPDATA%\Vostrel, which --state-dir leaves alone.
-vostrel watch add 0 1 >/dev/null
-expect "the default state folder keeps the watch list" "1" "$(vostrel watch list --json | grep -o '"port":1' | wc -l)"
+# Without --state-dir: %LOCALAPPDATA%\Vostrel, made when missing. Wine sets
+# LOCALAPPDATA itself; cmd passes ours on.
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+with_own_appdata() {
+  "$wine" cmd /c "set LOCALAPPDATA=$(windows_path "$work/appdata")&& $(windows_path "$bin/vostrel.exe") $*" </dev/null |
+    tr -d '\r'
+}
+mkdir "$work/appdata"
+with_own_appdata watch add 0 1 >/dev/null
+[ -f "$work/appdata/Vostrel/vostrel.dat" ] || { echo "FAILED: no vostrel.dat in %LOCALAPPDATA%\\Vostrel"; exit 1; }
+echo "ok: the default state folder is %LOCALAPPDATA%\\Vostrel"
+expect "it keeps the watch list" "1" "$(with_own_appdata watch list --json | grep -o '"port":1' | wc -l)"
 expect "--state-dir names another folder" "The watch list is empty." "$(vostrel watch list --state-dir "$state")"
-vostrel watch remove 0 1 >/dev/null
 
 # A running monitor holds the state folder: a command that changes the
 # settings there is refused.
