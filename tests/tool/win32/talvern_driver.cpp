@@ -7,6 +7,7 @@
 //   talvern_driver click TITLE ID     press button ID of the window TITLE
 //   talvern_driver rows TITLE         the list view's rows, cells tab-separated
 //   talvern_driver delete-row TITLE R select row R and press Delete
+//   talvern_driver type TITLE ID TEXT put TEXT into the box ID, then print what it shows
 //   talvern_driver close TITLE        press OK in the window TITLE
 //   talvern_driver exit               EXIT(&X) from the icon's menu; waits for the end
 // Every wait ends after a minute at most, as a failure.
@@ -230,6 +231,16 @@ void deleteRow(const char* title, int row) {
     ::SendMessageTimeoutW(list, WM_KEYDOWN, VK_DELETE, 0, SMTO_NORMAL, kPatienceMs, &answer);
 }
 
+void typeText(const char* title, int id, const char* text) {
+    const HWND box = ::GetDlgItem(windowTitled(title), id);
+    const std::wstring typed = toWide(text);
+    // The system carries these two messages' texts between the processes.
+    ::SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+    wchar_t shown[256] = {};
+    ::SendMessageW(box, WM_GETTEXT, 256, reinterpret_cast<LPARAM>(shown));
+    std::printf("%s\n", toUtf8(shown).c_str());
+}
+
 void close(const char* title) {
     const HWND window = windowTitled(title);
     ::PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(window, IDOK)));
@@ -267,13 +278,15 @@ int main(int argc, char** argv) {
         printRows(argv[2]);
     } else if (command == "delete-row" && argc == 4) {
         deleteRow(argv[2], std::atoi(argv[3]));
+    } else if (command == "type" && argc == 5) {
+        typeText(argv[2], std::atoi(argv[3]), argv[4]);
     } else if (command == "close" && argc == 3) {
         close(argv[2]);
     } else if (command == "exit" && argc == 2) {
         exitProgram();
     } else {
         std::fprintf(stderr, "usage: talvern_driver setup|tree|command H P ID|click TITLE ID|rows TITLE|"
-                             "delete-row TITLE ROW|close TITLE|exit\n");
+                             "delete-row TITLE ROW|type TITLE ID TEXT|close TITLE|exit\n");
         return 2;
     }
     return 0;

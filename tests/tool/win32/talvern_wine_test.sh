@@ -111,6 +111,10 @@ driver delete-row "Auto Recovery Device List" 0
 expect "Delete removes the entry" "Index	Port	VID	PID	Device Name" "$(driver rows "Auto Recovery Device List")"
 expect "the entry is gone from vostrel.dat" "the watch list is empty" \
   "$("$wine" "$bin/vostrel-settings.exe" | tr -d '\r' | sed -n 2p)"
+# The time boxes keep to 3 to 255 while typed; OK stores them.
+expect "an interval above 255 shows as 255" "255" "$(driver type "Auto Recovery Device List" 1004 300)"
+expect "an off time of 0 shows as 3" "3" "$(driver type "Auto Recovery Device List" 1005 0)"
+expect "an off time of 7 stays" "7" "$(driver type "Auto Recovery Device List" 1005 7)"
 driver close "Auto Recovery Device List"
 
 # A second copy ends at once, silently, and leaves the first one running.
@@ -123,3 +127,6 @@ driver exit
 wait "$talvern"
 talvern=""
 echo "ok: EXIT(&X) ends the program"
+# The library writes the times into vostrel.dat when it is unloaded.
+expect "OK stored the times" "interval 255 ticks, off time 7 ticks, auto recovery disabled" \
+  "$("$wine" "$bin/vostrel-settings.exe" | tr -d '\r' | head -n1)"
