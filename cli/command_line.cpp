@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "platform/folders.h"
 
 namespace vostrel::cli {
 namespace {
@@ -107,7 +108,8 @@ private:
         CLI::App& sub = *parent.add_subcommand(name, description);
         sub.add_option("--state-dir", stateDirOption_,
                        "the folder of the settings file vostrel.dat and the event log vostrel.log (default: "
-                       "$VOSTREL_STATE_DIR, else the current folder)")
+                       "$VOSTREL_STATE_DIR, else " +
+                           platform::defaultStateFolderName() + ")")
             ->type_name("DIR");
         return sub;
     }

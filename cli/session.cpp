@@ -97,7 +97,15 @@ void lockStateFolder(const std::string& folder) {
 }  // namespace
 
 std::string checkedStateFolder(const std::string& path, bool write) {
-    const std::string absolute = fs::absolute(path.empty() ? "." : path).lexically_normal().string();
+    std::string folder = path;
+    if (folder.empty()) {
+        try {
+            folder = platform::defaultStateFolder();
+        } catch (const std::runtime_error& error) {
+            throw failure(error.what());
+        }
+    }
+    const std::string absolute = fs::absolute(folder).lexically_normal().string();
     const std::string problem = platform::folderProblem(absolute, write);
     if (problem.empty()) return absolute;
     if (problem == "does not exist" || problem == "is not a folder") {

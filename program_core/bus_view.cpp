@@ -14,6 +14,8 @@ bool onWatchList(const HubLibrary& library, int hubIndex, int portIndex) {
 }
 
 std::optional<bool> hubPower(const HubLibrary& library, int hubIndex) {
+    // A program that does not import Hub_GetHubPortStatus leaves it out.
+    if (library.getHubPower == nullptr) return std::nullopt;
     std::uint8_t status = 0;
     if (library.getHubPower(hubIndex, &status) == 0) return std::nullopt;
     return status != 0;

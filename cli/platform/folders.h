@@ -12,6 +12,14 @@ namespace vostrel::cli::platform {
 // "permission denied".
 std::string folderProblem(const std::string& path, bool needWrite);
 
+// The state folder when none is given: the current folder ("."); on
+// Windows the folder Vostrel in the user's local application data, made when
+// missing. Throws std::runtime_error when it cannot be found or made.
+std::string defaultStateFolder();
+
+// How the help names it.
+std::string defaultStateFolderName();
+
 // Throws std::runtime_error with the reason when it cannot change.
 void changeCurrentFolder(const std::string& path);
 

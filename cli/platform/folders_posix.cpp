@@ -29,6 +29,10 @@ std::string folderProblem(const std::string& path, bool needWrite) {
     return {};
 }
 
+std::string defaultStateFolder() { return "."; }
+
+std::string defaultStateFolderName() { return "the current folder"; }
+
 void changeCurrentFolder(const std::string& path) {
     if (::chdir(path.c_str()) != 0) throw std::runtime_error("cannot change into " + path + ": " + lastErrorText());
 }

@@ -55,6 +55,20 @@ TEST_F(BusViewTest, EachPortsStateAndPowerComeFromTheLibrary) {
     EXPECT_FALSE(readBusView(fakeHubLibrary()).has_value());
 }
 
+TEST_F(BusViewTest, WithoutTheHubPowerExportEmptyPortsHaveUnknownPower) {
+    // A program that imports only the exports it calls (Talvern for Windows)
+    // never asks a hub's power.
+    HubLibrary library = fakeHubLibrary();
+    library.getHubPower = nullptr;
+    fakeBus().hubs[1].poweredPins = 0;
+    const auto bus = readBusView(library);
+    ASSERT_TRUE(bus.has_value());
+    EXPECT_EQ(bus->port(0, 0)->power, PortPower::On);
+    EXPECT_EQ(bus->port(1, 2)->power, PortPower::Unknown);
+    EXPECT_EQ(bus->port(1, 2)->state, PortState::Empty);
+    EXPECT_FALSE(bus->hubs[1].powered.has_value());
+}
+
 TEST_F(BusViewTest, PowerFollowsThePortNotTheHubNumber) {
     // The first hub goes: the second takes its number, with its own power.
     fakeBus().hubs[1].poweredPins = 0;

@@ -1,0 +1,17 @@
+// The about box: the icon, the program's name and version, OK.
+#pragma once
+
+#include "modal_dialog.h"
+
+namespace talvern {
+
+class AboutBox final : public ModalDialog {
+public:
+    void run(HWND owner);
+
+private:
+    bool initialise() override { return true; }
+    bool handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+};
+
+}  // namespace talvern

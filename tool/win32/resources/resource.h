@@ -1,0 +1,35 @@
+// Numbers of Talvern's Win32 resources, controls and commands, shared by
+// the resource script and the windows.
+#pragma once
+
+#define IDD_ABOUTBOX 100
+#define IDS_ABOUTBOX 101
+#define IDD_MYTALVERN_DIALOG 102
+#define IDR_MAINFRAME 128
+#define IDR_MENU_TRAY_L 130
+#define IDR_MENU_TRAY_R 131
+#define IDR_MENU_ONOFF 132
+#define IDD_AUTO_RECOVER 133
+#define IDR_MENU_AUTOCHECK 135
+#define IDD_USB_LOG 136
+
+#define IDC_TREE_HUB 1000
+#define IDC_BUTTON_AUTO_RECOVERY_LIST 1002
+#define IDC_CHECK_AUTO_RECOVERY 1009
+
+#define IDC_BUTTON_SHOW_LOG 1002
+#define IDC_LIST_DEVICE 1003
+#define IDC_LIST_LOG 1003
+#define IDC_EDIT_INTERVAL_TIME 1004
+#define IDC_EDIT_OFF_TIME 1005
+#define IDC_BUTTON_DELETE_LOG 1006
+#define IDC_SPIN_INTERVAL_TIME 1007
+#define IDC_SPIN_OFF_TIME 1008
+
+#define ID_TRAY_EXIT 32772
+#define ID_TRAY_SETUP 32773
+#define ID_PORT_ON 32774
+#define ID_PORT_OFF 32775
+#define ID_ADD_AUTO_RECOVERY_LIST 32777
+#define ID_REMOVE_AUTO_RECOVERY_LIST 32779
+#define IDM_ABOUTBOX 0x0010
