@@ -19,7 +19,10 @@ VendorLibrarySearch vendorLibrarySearch(const void* hubLibraryCode) {
         while (!folders.empty()) {
             const std::size_t colon = folders.find(':');
             const std::string_view folder = folders.substr(0, colon);
-            if (!folder.empty()) pathFolders += (pathFolders.empty() ? "" : ":") + std::string(folder);
+            if (!folder.empty()) {
+                if (!pathFolders.empty()) pathFolders += ':';
+                pathFolders += folder;
+            }
             folders = colon == std::string_view::npos ? std::string_view() : folders.substr(colon + 1);
         }
     }
@@ -34,8 +37,9 @@ VendorLibrarySearch vendorLibrarySearch(const void* hubLibraryCode) {
         if (char* path = ::realpath(file, nullptr)) {
             const std::string resolved(path);
             std::free(path);
-            search.places.push_back("the hub library's own folder: " +
-                                    resolved.substr(0, std::max<std::size_t>(resolved.rfind('/'), 1)));
+            std::string place = "the hub library's own folder: ";
+            place.append(resolved, 0, std::max<std::size_t>(resolved.rfind('/'), 1));
+            search.places.push_back(place);
         }
     }
     search.places.push_back("the system's library folders (/etc/ld.so.cache, /lib, /usr/lib)");
