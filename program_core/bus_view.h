@@ -28,8 +28,17 @@ struct PortView {
     bool watched = false;
 };
 
+// A hub's serial number and where it hangs on the bus (UTF-8), from a
+// program's own scan: no record holds them.
+struct HubIdentity {
+    std::string serial;
+    std::string location;
+};
+
 struct HubView {
     int hubIndex = 0;
+    // None until a program's scan told the hubs apart (attachHubIdentities).
+    std::optional<HubIdentity> identity;
     // What Hub_GetHubPortStatus said: whether any port is powered; nothing
     // when the hub could not be asked.
     std::optional<bool> powered;

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "program_core/text.h"
+#include "text/visible_text.h"
 
 namespace vostrel::program {
 namespace {
@@ -54,6 +55,12 @@ std::string deviceName(const std::string& manufacturer, const std::string& produ
 }
 
 std::string hubLabel(int hubIndex) { return "Orvique [" + std::to_string(hubIndex) + "]"; }
+
+std::string hubToolTip(const HubView& hub) {
+    if (!hub.identity) return {};
+    const std::string serial = hub.identity->serial.empty() ? "none reported" : text::visibleText(hub.identity->serial);
+    return "Serial number: " + serial + "\nLocation: " + hub.identity->location;
+}
 
 std::string portLabel(const PortView& port) {
     switch (port.state) {

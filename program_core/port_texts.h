@@ -22,6 +22,10 @@ std::string deviceName(const std::string& manufacturer, const std::string& produ
 // "Orvique [h]", the hub index counted from 0.
 std::string hubLabel(int hubIndex);
 
+// A hub row's tooltip: the hub's serial number and where it hangs on the
+// bus; empty while the hubs could not be told apart.
+std::string hubToolTip(const HubView& hub);
+
 // "[PortN] ..." with N counted from 1: a working device's texts and IDs;
 // for an attached device that does not work, its connection status (with
 // its IDs when it is not configured); "NoDeviceConnected" for a port with

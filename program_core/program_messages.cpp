@@ -37,4 +37,11 @@ std::string watchedPortOffText(const PortView& port) {
 
 std::string stopWatchingAndSwitchOffText() { return "Stop watching and switch off"; }
 
+std::string portChangedCaption() { return "Port"; }
+
+std::string portChangedText() {
+    return "The hubs or the device on this port changed since the menu was opened; nothing was done. The tree "
+           "shows them as they are now.";
+}
+
 }  // namespace vostrel::program

@@ -30,4 +30,9 @@ std::string watchedPortOffCaption();
 std::string watchedPortOffText(const PortView& port);
 std::string stopWatchingAndSwitchOffText();
 
+// A port command refused because the hubs or the port's device changed
+// since its menu was opened.
+std::string portChangedCaption();
+std::string portChangedText();
+
 }  // namespace vostrel::program

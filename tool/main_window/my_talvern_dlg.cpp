@@ -24,6 +24,7 @@
 #include "resources/menu_resources.h"
 #include "resources/resource_ids.h"
 #include "scan/hub_identity.h"
+#include "usbbus/utf.h"
 #include "ui_my_talvern_dlg.h"
 #include "views/qt_text.h"
 #include "watch_list/auto_recover.h"
@@ -98,17 +99,22 @@ bool CMyTalvernDlg::OnInitDialog() {
     return true;
 }
 
+// No record holds a hub's serial number: a scan of the program's own tells
+// the hubs apart.
+static std::vector<program::HubIdentity> hubsOnTheBusNow() {
+    std::vector<program::HubIdentity> identities;
+    for (const vostrel::ScannedHub& hub : vostrel::scanHubsNow()) {
+        identities.push_back({vostrel::usbbus::utf16ToUtf8(hub.serial), hub.location});
+    }
+    return identities;
+}
+
 void CMyTalvernDlg::RefreshHubTree() {
-    // No record holds a hub's serial number: a scan of the program's own
-    // just before tells the hubs apart.
-    const std::vector<vostrel::ScannedHub> hubs = vostrel::scanHubsNow();
+    const std::vector<program::HubIdentity> hubs = hubsOnTheBusNow();
     auto bus = program::readBusView(hubLibrary());
     if (!bus) return;
     m_bus = std::move(*bus);
-    m_hubSerials.clear();
-    if (hubs.size() == m_bus.hubs.size()) {
-        for (const vostrel::ScannedHub& hub : hubs) m_hubSerials.push_back(hub.serial);
-    }
+    program::attachHubIdentities(m_bus, hubs);
     FillHubTree();
     emit stateChanged();
 }
@@ -129,6 +135,7 @@ void CMyTalvernDlg::FillHubTree() {
         hubItem->setText(0, qtText(program::hubLabel(hub.hubIndex)));
         hubItem->setIcon(0, m_hIcon);
         hubItem->setData(0, Qt::UserRole, hub.hubIndex);
+        hubItem->setToolTip(0, qtText(program::hubToolTip(hub)));
         for (const program::PortView& port : hub.ports) {
             QTreeWidgetItem* portItem = hubItem->child(port.portIndex);
             portItem->setText(0, qtText(program::portLabel(port)));
@@ -202,8 +209,7 @@ std::unique_ptr<QMenu> CMyTalvernDlg::createPortMenu(int hub, int port) {
 
     // The command acts on the port the menu was opened for: the tree may be
     // read again, and the selection lost or moved, while the menu is up.
-    PortTarget target{hub, port, std::nullopt, portView(hub, port)};
-    if (static_cast<std::size_t>(hub) < m_hubSerials.size()) target.hubSerial = m_hubSerials[hub];
+    const program::PortTarget target = program::portTarget(m_bus, hub, port);
     connect(menu.get(), &QMenu::triggered, this,
             [this, target](QAction* action) { OnCommand(action->data().toInt(), target); });
     return menu;
@@ -231,36 +237,17 @@ bool CMyTalvernDlg::eventFilter(QObject* watched, QEvent* event) {
     return QDialog::eventFilter(watched, event);
 }
 
-// Whether the hub at the target's number is still the hub the menu was
-// opened for (asked of the bus now: a hub that came or went renumbers the
-// hubs after it, whether or not the tree was read again since) and the port
-// still shows the device it showed then.
-bool CMyTalvernDlg::stillTheSamePort(const PortTarget& target) const {
-    if (!target.hubSerial) return false;
-    const std::vector<vostrel::ScannedHub> hubs = vostrel::scanHubsNow();
-    if (static_cast<std::size_t>(target.hub) >= hubs.size() || hubs[target.hub].serial != *target.hubSerial) {
-        return false;
-    }
-    const program::PortView* now = m_bus.port(target.hub, target.port);
-    const program::PortView& then = target.shown;
-    return now != nullptr && now->connectionStatus == then.connectionStatus && now->vendorId == then.vendorId &&
-           now->productId == then.productId && now->product == then.product &&
-           now->manufacturer == then.manufacturer;
-}
-
-void CMyTalvernDlg::OnCommand(int id, const PortTarget& target) {
+void CMyTalvernDlg::OnCommand(int id, const program::PortTarget& target) {
     // Nothing acts on another hub or another device than the menu showed.
-    if (!stillTheSamePort(target)) {
+    if (!program::stillTheSamePort(target, hubsOnTheBusNow(), m_bus)) {
         RefreshHubTree();
-        informationBox(this, QStringLiteral("Port"),
-                       QStringLiteral("The hubs or the device on this port changed since the menu was opened; "
-                                      "nothing was done. The tree shows them as they are now."));
+        informationBox(this, qtText(program::portChangedCaption()), qtText(program::portChangedText()));
         return;
     }
     switch (id) {
-        case ID_PORT_ON: OnPortOn(target.hub, target.port); break;
-        case ID_PORT_OFF: OnPortOff(target.hub, target.port); break;
-        case ID_ADD_AUTO_RECOVERY_LIST: OnAddAutoRecoveryList(target.hub, target.port); break;
+        case ID_PORT_ON: OnPortOn(target.hubIndex, target.portIndex); break;
+        case ID_PORT_OFF: OnPortOff(target.hubIndex, target.portIndex); break;
+        case ID_ADD_AUTO_RECOVERY_LIST: OnAddAutoRecoveryList(target.hubIndex, target.portIndex); break;
         default: break;
     }
 }

@@ -10,12 +10,10 @@
 #include <QDialog>
 #include <QIcon>
 #include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "log_viewer/log_file_watch.h"
 #include "program_core/bus_view.h"
+#include "program_core/port_target.h"
 #include "resources/port_state_icons.h"
 
 class QMenu;
@@ -78,15 +76,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // What a port menu was opened for: the port, its hub's serial number
-    // (none when not known) and the port as the window showed it.
-    struct PortTarget {
-        int hub;
-        int port;
-        std::optional<std::u16string> hubSerial;
-        vostrel::program::PortView shown;
-    };
-
     void FillHubTree();
     void updateStatusLine();
     vostrel::program::PortView portView(int hub, int port) const;
@@ -95,8 +84,7 @@ private:
     std::unique_ptr<QMenu> createPortMenu(int hub, int port);
 
     void OnTreeRightClick(const QPoint& pos);
-    bool stillTheSamePort(const PortTarget& target) const;
-    void OnCommand(int id, const PortTarget& target);
+    void OnCommand(int id, const vostrel::program::PortTarget& target);
     void OnPortOn(int hub, int port);
     void OnPortOff(int hub, int port);
     void OnAddAutoRecoveryList(int hub, int port);
@@ -107,9 +95,6 @@ private:
     std::unique_ptr<Ui::CMyTalvernDlg> ui;
     QIcon m_hIcon;
     vostrel::program::BusView m_bus;
-    // The serial numbers of the hubs in m_bus, by hub index; empty when the
-    // hubs could not be told apart at the last re-read.
-    std::vector<std::u16string> m_hubSerials;
     QTreeWidget* m_hubTree;
     PortStateIcons m_portIcons;
     LogFileWatch m_logWatch;
