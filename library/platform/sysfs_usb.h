@@ -78,8 +78,8 @@ std::error_code writeSysfsAttribute(const std::string& path, std::string_view va
                                     IfMissing ifMissing = IfMissing::Report);
 
 // The identity of the device folder at `path`, which a device that comes
-// again in the same place (or a new bed) does not share: the kernel gives
-// every folder it makes an inode number of its own. Nothing when the folder
+// again in the same place does not share: the kernel gives every folder it
+// makes an inode number of its own (a test bed's file system may reuse one). Nothing when the folder
 // cannot be seen (reported, unless it is gone).
 std::optional<std::uint64_t> sysfsFolderIdentity(const std::string& path);
 

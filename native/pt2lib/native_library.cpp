@@ -99,6 +99,7 @@ Pt2Handle open(std::uint32_t hubIndex) {
     State& s = state();
     std::lock_guard lock(s.mutex);
     const Pt2Handle handle = s.next++;
+    for (const HubSide& side : hubs[hubIndex].sides) s.power.forget(side);
     s.open[handle] = OpenHub{std::move(hubs[hubIndex]), PT2_OK};
     outcome(nullptr, PT2_OK);
     return handle;

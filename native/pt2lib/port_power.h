@@ -44,6 +44,12 @@ public:
     // Resets the hub device through its usbfs node.
     std::uint32_t reset(const HubSide& side);
 
+    // Forgets what `side`'s descriptor said, so that the next switch asks
+    // again: a hub opened anew is looked at anew, since a device folder's
+    // inode number may come back for another device where the file system
+    // reuses inode numbers.
+    void forget(const HubSide& side) { switching_.erase(side.device); }
+
 private:
     // A node kept open for the ports claimed through it.
     struct Claim {
