@@ -124,6 +124,9 @@ EmulatedHubs::EmulatedHubs() : state_(std::make_unique<State>()) {}
 
 EmulatedHubs::~EmulatedHubs() {
     for (UMockdevIoctlBase* handler : state_->handlers) g_object_unref(handler);
+    // The handlers answer on umockdev's thread under the mutex: taking it
+    // once orders their last answer before the state goes.
+    const std::lock_guard lock(state_->mutex);
 }
 
 void EmulatedHubs::attach(MockBus& bus, const std::string& node, bool superSpeed, std::uint16_t characteristics) {
