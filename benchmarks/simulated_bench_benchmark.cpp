@@ -18,7 +18,7 @@
 
 #include "frame/records.h"
 #include "library_lifecycle.h"
-#include "portctl/pt2lib_api.h"
+#include <vostrel/pt2lib_api.h>
 #include "scratch_dir.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "output_format.h"
 #include "platform/readiness.h"
 #include "platform/termination_signals.h"
-#include "platform/vendor_library_name.h"
+#include <vostrel/vendor_library_name.h>
 #include "session.h"
 #include "watch_list.h"
 

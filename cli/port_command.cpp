@@ -4,7 +4,7 @@
 #include "bus.h"
 #include "commands.h"
 #include "platform/termination_signals.h"
-#include "platform/vendor_library_name.h"
+#include <vostrel/vendor_library_name.h>
 #include "session.h"
 #include "program_core/port_commands.h"
 

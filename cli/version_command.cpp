@@ -4,8 +4,8 @@
 #include "command_error.h"
 #include "commands.h"
 #include "platform/dynamic_library.h"
-#include "platform/vendor_library_name.h"
-#include "portctl/pt2lib_api.h"
+#include <vostrel/vendor_library_name.h>
+#include <vostrel/pt2lib_api.h>
 #include "session.h"
 
 namespace vostrel::cli {

@@ -1,7 +1,7 @@
 #include "program_core/vendor_diagnostics.h"
 
-#include "platform/vendor_library_name.h"
-#include "portctl/pt2lib_errors.h"
+#include <vostrel/vendor_library_name.h>
+#include <vostrel/pt2lib_errors.h>
 #include "program_core/platform/vendor_last_error.h"
 #include "program_core/platform/vendor_library_search.h"
 

@@ -1,7 +1,7 @@
 #include "portctl/vendor_library.h"
 
 #include "platform/dynamic_library.h"
-#include "platform/vendor_library_name.h"
+#include <vostrel/vendor_library_name.h>
 
 namespace vostrel {
 

@@ -3,7 +3,7 @@
 
 #include <optional>
 
-#include "portctl/pt2lib_api.h"
+#include <vostrel/pt2lib_api.h>
 
 namespace vostrel {
 

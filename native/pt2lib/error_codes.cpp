@@ -1,6 +1,6 @@
 #include "error_codes.h"
 
-#include "portctl/pt2lib_errors.h"
+#include <vostrel/pt2lib_errors.h>
 
 namespace vostrel::native {
 

@@ -1,4 +1,4 @@
-// The last-error codes (portctl/pt2lib_errors.h) of failed operating-system
+// The last-error codes (<vostrel/pt2lib_errors.h>) of failed operating-system
 // calls.
 #pragma once
 

@@ -10,7 +10,7 @@
 
 #include "family_hub_list.h"
 #include "port_power.h"
-#include "portctl/pt2lib_errors.h"
+#include <vostrel/pt2lib_errors.h>
 
 namespace vostrel::native {
 

@@ -15,7 +15,7 @@
 
 #include <cstdint>
 
-#include "portctl/pt2lib_api.h"
+#include <vostrel/pt2lib_api.h>
 
 namespace vostrel::native {
 

@@ -5,7 +5,7 @@
 
 #include "error_codes.h"
 #include "platform/sysfs_usb.h"
-#include "portctl/pt2lib_errors.h"
+#include <vostrel/pt2lib_errors.h>
 #include "usbbus/hub_requests.h"
 #include "usbbus/kernel_attributes.h"
 

@@ -14,7 +14,7 @@
 //   this way is claimed from the driver (USBDEVFS_CLAIM_PORT) and its node
 //   kept open until the port is switched on again: the claim ends with the
 //   process at the latest, after which the driver may power the port again.
-// Every function returns a last-error code (portctl/pt2lib_errors.h).
+// Every function returns a last-error code (<vostrel/pt2lib_errors.h>).
 #pragma once
 
 #include <cstdint>

@@ -2,8 +2,8 @@
 
 #include <dlfcn.h>
 
-#include "platform/vendor_library_name.h"
-#include "portctl/pt2lib_api.h"
+#include <vostrel/vendor_library_name.h>
+#include <vostrel/pt2lib_api.h>
 
 namespace vostrel::program::platform {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/vendor_library_name.h"
+#include <vostrel/vendor_library_name.h>
 #include "program_core/platform/vendor_library_search.h"
 
 namespace vostrel::program::platform {

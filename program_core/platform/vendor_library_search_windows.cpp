@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/vendor_library_name.h"
+#include <vostrel/vendor_library_name.h>
 #include "program_core/platform/vendor_library_search.h"
 #include "usbbus/utf.h"
 

@@ -17,8 +17,8 @@
 #include "core/bench_edits.h"
 #include "core/description_error.h"
 #include "core/live_bench.h"
-#include "portctl/pt2lib_api.h"
-#include "portctl/pt2lib_errors.h"
+#include <vostrel/pt2lib_api.h>
+#include <vostrel/pt2lib_errors.h>
 
 // Exported by name through exports.map (ELF) or exports.def (Windows).
 #if defined(_WIN32)

@@ -25,7 +25,7 @@
 #include "native_library.h"
 #include "platform/usb_stack.h"
 #include "platform/usbfs.h"
-#include "portctl/pt2lib_errors.h"
+#include <vostrel/pt2lib_errors.h>
 #include "scan/scan_buffer.h"
 #include "scan/usb_tree_scan.h"
 #include "test_benches.h"

@@ -13,7 +13,7 @@
 #include "emulated_hubs.h"
 #include "native_bed.h"
 #include "native_library.h"
-#include "portctl/pt2lib_errors.h"
+#include <vostrel/pt2lib_errors.h>
 #include "recording_usbfs.h"
 #include "test_benches.h"
 

@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "fake_hub_library.h"
-#include "platform/vendor_library_name.h"
-#include "portctl/pt2lib_errors.h"
+#include <vostrel/vendor_library_name.h>
+#include <vostrel/pt2lib_errors.h>
 #include "program_core/program_messages.h"
 #include "program_core/recovery_notices.h"
 #include "program_core/status_line.h"

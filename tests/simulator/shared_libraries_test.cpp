@@ -8,7 +8,7 @@
 
 #include "environment_variables.h"
 #include "usbbus/usb_ioctl.h"
-#include "portctl/pt2lib_errors.h"
+#include <vostrel/pt2lib_errors.h>
 #include "scratch_dir.h"
 #include "sim_test_support.h"
 

@@ -11,7 +11,7 @@
 #include <type_traits>
 
 #include "core/bench.h"
-#include "portctl/pt2lib_api.h"
+#include <vostrel/pt2lib_api.h>
 #include "run_command.h"
 #include "shared_library.h"
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <type_traits>
 
-#include "portctl/pt2lib_api.h"
+#include <vostrel/pt2lib_api.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>

@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "portctl/pt2lib_api.h"
-#include "portctl/pt2lib_errors.h"
+#include <vostrel/pt2lib_api.h>
+#include <vostrel/pt2lib_errors.h>
 
 #define EXPORT extern "C" __attribute__((visibility("default")))
 

@@ -6,7 +6,7 @@
 #include <QMenu>
 
 #include "main_window/my_talvern_dlg.h"
-#include "portctl/pt2lib_errors.h"
+#include <vostrel/pt2lib_errors.h>
 #include "resources/menu_resources.h"
 #include "resources/resource_ids.h"
 #include "tool_test_support.h"
