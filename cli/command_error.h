@@ -3,6 +3,8 @@
 // that failed.
 #pragma once
 
+#include <exception>
+#include <iostream>
 #include <stdexcept>
 #include <string>
 
@@ -22,5 +24,20 @@ private:
 
 inline CommandError usageError(const std::string& message) { return CommandError(kExitUsage, message); }
 inline CommandError failure(const std::string& message) { return CommandError(kExitFailure, message); }
+
+// Runs `command` and gives its exit status; a command that throws is reported
+// on stderr and ends with the status its error names (1 for any other).
+template <class Command>
+int reportingFailures(Command&& command) {
+    try {
+        return command();
+    } catch (const CommandError& error) {
+        std::cerr << "vostrel: " << error.what() << std::endl;
+        return error.exitStatus();
+    } catch (const std::exception& error) {
+        std::cerr << "vostrel: " << error.what() << std::endl;
+        return kExitFailure;
+    }
+}
 
 }  // namespace vostrel::cli

@@ -251,16 +251,10 @@ private:
 }  // namespace
 
 int runCommandLine(int argc, char** argv) {
-    try {
+    return reportingFailures([&] {
         CommandLine commandLine;
         return commandLine.run(argc, argv);
-    } catch (const CommandError& error) {
-        std::cerr << "vostrel: " << error.what() << std::endl;
-        return error.exitStatus();
-    } catch (const std::exception& error) {
-        std::cerr << "vostrel: " << error.what() << std::endl;
-        return kExitFailure;
-    }
+    });
 }
 
 }  // namespace vostrel::cli

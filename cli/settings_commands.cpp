@@ -1,6 +1,7 @@
 // The stored times and the stored auto-recovery flag.
 #include <iostream>
 
+#include "command_error.h"
 #include "commands.h"
 #include "output_format.h"
 #include "platform/child_process.h"
@@ -16,17 +17,11 @@ int timesCommand(const std::string& stateFolder, std::optional<std::pair<std::ui
         // this one checks that the settings file took them.
         const std::string folder = checkedStateFolder(stateFolder, true);
         const int status = platform::runInChildProcess([&] {
-            try {
+            return reportingFailures([&] {
                 const Session session(folder, StateUse::Change);
                 session.hub().setTimes(times->first, times->second);
                 return 0;
-            } catch (const CommandError& error) {
-                std::cerr << "vostrel: " << error.what() << std::endl;
-                return error.exitStatus();
-            } catch (const std::exception& error) {
-                std::cerr << "vostrel: " << error.what() << std::endl;
-                return kExitFailure;
-            }
+            });
         });
         if (status != 0) return status;
         expectStoredTimes(folder, times->first, times->second);
