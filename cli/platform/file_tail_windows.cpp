@@ -6,17 +6,24 @@
 #include <stdexcept>
 
 #include "platform/folders.h"
+#include "platform/regular_file_windows.h"
 #include "platform/wide_text_windows.h"
 
 namespace vostrel::cli::platform {
 namespace {
 
 // Opened so that the library may go on appending, and delete or replace the
-// file, while it is read here.
+// file, while it is read here. A link, a device or a pipe in the file's place
+// is closed again at once and counts as no file (INVALID_HANDLE_VALUE with
+// ERROR_FILE_NOT_FOUND), as the library's own files do.
 HANDLE openShared(const std::string& path) {
-    return ::CreateFileW(vostrel::platform::toWide(path).c_str(), GENERIC_READ,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = ::CreateFileW(vostrel::platform::toWide(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      vostrel::platform::kRegularFileOpenFlags, nullptr);
+    if (file == INVALID_HANDLE_VALUE || vostrel::platform::isRegularFile(file)) return file;
+    ::CloseHandle(file);
+    ::SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
 }
 
 bool missing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }

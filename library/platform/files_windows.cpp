@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/diagnostics.h"
+#include "platform/regular_file_windows.h"
 #include "platform/wide_text_windows.h"
 
 namespace vostrel::platform {
@@ -29,28 +30,15 @@ private:
 // neither keeps a save from putting its new file in place.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// True for an ordinary file on disk: not a device (CON, a pipe, a
-// console), not a folder, and not a symbolic link or junction, which the
-// open did not follow (FILE_FLAG_OPEN_REPARSE_POINT) and which is refused
-// here rather than read or written through.
-bool isPlainFile(HANDLE file) {
-    if (::GetFileType(file) != FILE_TYPE_DISK) return false;
-    FILE_ATTRIBUTE_TAG_INFO info{};
-    if (!::GetFileInformationByHandleEx(file, FileAttributeTagInfo, &info, sizeof info)) return false;
-    if ((info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return false;
-    return (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 || !IsReparseTagNameSurrogate(info.ReparseTag);
-}
-
 HANDLE openPlainFile(const std::wstring& name, DWORD access, DWORD disposition, const char* operation,
                      const char* utf8Name) {
-    HANDLE file = ::CreateFileW(name.c_str(), access, kShareAll, nullptr, disposition,
-                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE file = ::CreateFileW(name.c_str(), access, kShareAll, nullptr, disposition, kRegularFileOpenFlags, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (error != ERROR_FILE_NOT_FOUND) reportSystemFailure(operation, utf8Name);
         return INVALID_HANDLE_VALUE;
     }
-    if (!isPlainFile(file)) {
+    if (!isRegularFile(file)) {
         ::CloseHandle(file);
         reportFailure(operation, utf8Name, "not an ordinary file");
         return INVALID_HANDLE_VALUE;
