@@ -451,7 +451,7 @@ TEST_F(CommandLine, VersionNamesTheLibrariesItLoadedAndTheVendorLibrarysOwnText)
 TEST_F(CommandLine, CommandsThatChangeNothingSaveNothing) {
     ASSERT_EQ(vostrel("watch add 0 1 " + state_).exitCode, 0);
     const auto stored = folderContents("state");
-    for (const char* command : {"list", "list --json", "version", "times", "recovery status"}) {
+    for (const char* command : {"list", "list --json", "watch list", "version", "times", "recovery status"}) {
         const Outcome run = vostrel(std::string(command) + " " + state_, "env VOSTREL_DEBUG=1 ");
         EXPECT_EQ(run.exitCode, 0) << command;
         EXPECT_EQ(run.err, "") << command;
