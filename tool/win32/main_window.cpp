@@ -140,7 +140,8 @@ void MainWindow::showToolTip(NMTVGETINFOTIPW& request) const {
     if (hub == nullptr) {
         const auto index = static_cast<std::size_t>(request.lParam);
         if (request.lParam >= 0 && index < bus_->hubs.size()) tip = hubToolTip(bus_->hubs[index]);
-    } else if (const PortView* port = bus_->port(static_cast<int>(itemData(tree, hub)), static_cast<int>(request.lParam))) {
+    } else if (const PortView* port =
+                   bus_->port(static_cast<int>(itemData(tree, hub)), static_cast<int>(request.lParam))) {
         tip = portToolTip(*port);
     }
     const std::u16string text = utf16(tipLines(tip));

@@ -234,7 +234,9 @@ void choose(int command) {
     waitFor("end of the menu", [&] { return ::IsWindowVisible(menuWindow) ? nullptr : menuWindow; });
     // Answered once the command has run, or once it waits in a message box.
     DWORD_PTR answer = 0;
-    if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kPatienceMs, &answer)) fail("the command did not end");
+    if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kPatienceMs, &answer)) {
+        fail("the command did not end");
+    }
 }
 
 std::string g_tip;
@@ -265,7 +267,8 @@ void printTip(int hubIndex, int portIndex) {
     receiverClass.lpfnWndProc = receiveTip;
     receiverClass.lpszClassName = L"TalvernDriverTip";
     ::RegisterClassW(&receiverClass);
-    const HWND receiver = ::CreateWindowW(L"TalvernDriverTip", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    const HWND receiver =
+        ::CreateWindowW(L"TalvernDriverTip", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
 
     const HMODULE probe = ::LoadLibraryW(besideThisProgram(L"tree_tip_probe.dll").c_str());
     // Through void*: the export's type is known only to the two programs.
@@ -273,7 +276,8 @@ void printTip(int hubIndex, int portIndex) {
                                        : reinterpret_cast<HOOKPROC>(
                                              reinterpret_cast<void*>(::GetProcAddress(probe, "treeTipProbe")));
     if (hook == nullptr) fail("cannot load tree_tip_probe.dll");
-    const HHOOK installed = ::SetWindowsHookExW(WH_GETMESSAGE, hook, probe, ::GetWindowThreadProcessId(window, nullptr));
+    const HHOOK installed =
+        ::SetWindowsHookExW(WH_GETMESSAGE, hook, probe, ::GetWindowThreadProcessId(window, nullptr));
     if (installed == nullptr) fail("cannot hook Talvern's messages");
     ::PostMessageW(window, ::RegisterWindowMessageW(L"TalvernTreeTipProbe"), reinterpret_cast<WPARAM>(item),
                    reinterpret_cast<LPARAM>(receiver));
