@@ -4,10 +4,16 @@
 // whenever the bus changes while it is open.
 #pragma once
 
+#include <windows.h>
+
+#include <commctrl.h>
+
 #include <optional>
+#include <vector>
 
 #include "modal_dialog.h"
 #include "program_core/bus_view.h"
+#include "program_core/port_target.h"
 
 namespace talvern {
 
@@ -28,14 +34,19 @@ private:
     bool initialise() override;
     bool handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 
+    // The hubs by a scan of the program's own into `hubs`, then the bus read
+    // after it, its hubs told apart where the two agree. False when the read
+    // failed; the view then stays as it was.
+    bool readBus(std::vector<vostrel::program::HubIdentity>& hubs);
     void fillHubTree();
+    void showToolTip(NMTVGETINFOTIPW& request) const;
     // The port of the tree's selected item, as the last read of the bus saw it.
     const vostrel::program::PortView* selectedPort() const;
     void showPortMenu(POINT screenPoint);
     void onTreeRightClick();
     void onContextMenuKey();
-    void switchSelectedPort(bool on);
-    void addSelectedPortToWatchList();
+    void runPortCommand(UINT command, const vostrel::program::PortTarget& target);
+    void switchPort(const vostrel::program::PortView& port, bool on);
 
     const vostrel::program::HubLibrary& library_;
     HWND tray_ = nullptr;

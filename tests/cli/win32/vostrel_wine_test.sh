@@ -70,3 +70,21 @@ grep -q "monitor running" "$work/monitor.out" || { echo "FAILED: the monitor did
 status=0; vostrel watch add 0 1 --state-dir "$state" >"$work/refused.out" 2>&1 || status=$?
 expect "the monitor's state folder is locked" "1 another vostrel program is using the state folder" \
   "$status $(grep -o 'another vostrel program is using the state folder' "$work/refused.out")"
+# Ctrl+C on its console ends the monitor cleanly, as SIGTERM does on Linux:
+# exit code 0, and the settings as they were, the stored auto recovery flag
+# (which the monitor sets while it runs) off again. Wine 8 delivers only this
+# of the three console events: GenerateConsoleCtrlEvent refuses Ctrl+Break
+# (ERROR_INVALID_HANDLE), and closing a console's window ends its processes
+# without a close event.
+mkdir "$work/kept"
+kept="Z:$work/kept"
+vostrel times 9 4 --state-dir "$kept" >/dev/null
+vostrel watch add 0 1 --state-dir "$kept" >/dev/null
+code=$("$wine" "$bin/console_ctrl_c.exe" "Z:$work/ctrl-c.out" "monitor running" "Z:$bin/vostrel.exe" monitor \
+  --state-dir "$kept" </dev/null | tr -d '\r')
+expect "Ctrl+C ends the monitor with exit code 0" 0 "$code"
+expect "it stopped the monitor on its way out" 1 "$(grep -c 'stopping the monitor' "$work/ctrl-c.out")"
+expect "the settings stay whole" '{"interval":9,"offTime":4}
+off
+1' "$(vostrel times --json --state-dir "$kept"; vostrel recovery status --state-dir "$kept"
+      vostrel watch list --json --state-dir "$kept" | grep -o '"port":1' | wc -l)"

@@ -3,7 +3,11 @@
 // views through memory in Talvern's process, as their messages need.
 //   talvern_driver setup              right-click the icon, choose SETUP(&S)
 //   talvern_driver tree               the tree's labels, ports indented
-//   talvern_driver command H P ID     select port P of hub H, run menu command ID
+//   talvern_driver menu H P           select port P of hub H, open its menu with the Menu key
+//   talvern_driver choose ID          choose command ID from the open port menu
+//   talvern_driver command H P ID     menu H P, then choose ID
+//   talvern_driver tip H [P]          the tooltip the tree shows for hub H (or its port P)
+//   talvern_driver message TITLE      the text of the message box TITLE, then press OK
 //   talvern_driver click TITLE ID     press button ID of the window TITLE
 //   talvern_driver rows TITLE         the list view's rows, cells tab-separated
 //   talvern_driver delete-row TITLE R select row R and press Delete
@@ -27,6 +31,7 @@ constexpr UINT kTrayNotify = WM_APP + 100;
 constexpr UINT kTrayIcon = 100;
 constexpr int kTreeId = 1000;
 constexpr int kListId = 1003;
+constexpr int kPortMenuId = 132;
 constexpr DWORD kPatienceMs = 60000;
 
 [[noreturn]] void fail(const std::string& why) {
@@ -143,15 +148,29 @@ std::vector<TreeItem> children(HWND tree, const RemoteBuffer& buffer, HTREEITEM 
     return items;
 }
 
+// A file in this program's folder.
+std::wstring besideThisProgram(const wchar_t* name) {
+    wchar_t self[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path(self);
+    path.resize(path.find_last_of(L"\\/") + 1);
+    return path + name;
+}
+
+// A menu shown by Talvern, running its own loop on Talvern's thread.
+HWND openMenu() {
+    return waitFor("menu", [] {
+        const HWND menu = ::FindWindowW(L"#32768", nullptr);
+        return menu != nullptr && ::IsWindowVisible(menu) ? menu : nullptr;
+    });
+}
+
 HWND mainWindow() { return windowTitled("RAV_Uvidaro 4Port"); }
 
 void setup() {
     const HWND tray = trayWindow();
     ::PostMessageW(tray, kTrayNotify, kTrayIcon, WM_RBUTTONUP);
-    waitFor("tray menu", [] {
-        const HWND menu = ::FindWindowW(L"#32768", nullptr);
-        return menu != nullptr && ::IsWindowVisible(menu) ? menu : nullptr;
-    });
+    openMenu();
     // The menu's own loop reads the keys of Talvern's thread: "S" is SETUP(&S).
     ::PostMessageW(tray, WM_CHAR, L's', 0);
     mainWindow();
@@ -166,23 +185,112 @@ void printTree() {
     }
 }
 
-void portCommand(int hubIndex, int portIndex, int command) {
+// The tree item of port P of hub H (or of hub H when P < 0).
+HTREEITEM treeItemOf(HWND tree, const RemoteBuffer& buffer, int hubIndex, int portIndex) {
+    for (const TreeItem& hub : children(tree, buffer, nullptr)) {
+        if (hub.data != hubIndex) continue;
+        if (portIndex < 0) return hub.handle;
+        for (const TreeItem& port : children(tree, buffer, hub.handle)) {
+            if (port.data == portIndex) return port.handle;
+        }
+    }
+    fail("no such item in the tree");
+}
+
+void portMenu(int hubIndex, int portIndex) {
     const HWND window = mainWindow();
     const HWND tree = ::GetDlgItem(window, kTreeId);
     const RemoteBuffer buffer(tree);
-    for (const TreeItem& hub : children(tree, buffer, nullptr)) {
-        if (hub.data != hubIndex) continue;
-        for (const TreeItem& port : children(tree, buffer, hub.handle)) {
-            if (port.data != portIndex) continue;
-            ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(port.handle));
-            DWORD_PTR answer = 0;
-            if (!::SendMessageTimeoutW(window, WM_COMMAND, MAKEWPARAM(command, 0), 0, SMTO_NORMAL, kPatienceMs, &answer)) {
-                fail("the command did not end");
-            }
-            return;
-        }
+    const HTREEITEM port = treeItemOf(tree, buffer, hubIndex, portIndex);
+    ::SendMessageW(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(port));
+    // The Menu key: the menu opens at the selected item and runs its own loop.
+    ::PostMessageW(window, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(tree), static_cast<LPARAM>(-1));
+    openMenu();
+}
+
+// Arrow keys reach the command: the first moves onto the first item, each
+// further one to the next item that is not a separator. The menu's items
+// are read from Talvern.exe's own resources, beside this program.
+void choose(int command) {
+    const HWND menuWindow = openMenu();
+    const HMODULE resources =
+        ::LoadLibraryExW(besideThisProgram(L"Talvern.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const HMENU menu = resources == nullptr ? nullptr : ::LoadMenuW(resources, MAKEINTRESOURCEW(kPortMenuId));
+    if (menu == nullptr) fail("cannot read the port menu from Talvern.exe");
+    const HMENU popup = ::GetSubMenu(menu, 0);
+    int presses = 0;
+    bool found = false;
+    for (int item = 0; item < ::GetMenuItemCount(popup) && !found; ++item) {
+        if ((::GetMenuState(popup, item, MF_BYPOSITION) & MF_SEPARATOR) != 0) continue;
+        ++presses;
+        found = ::GetMenuItemID(popup, item) == static_cast<UINT>(command);
     }
-    fail("no such port in the tree");
+    ::DestroyMenu(menu);
+    ::FreeLibrary(resources);
+    if (!found) fail("the port menu has no such command");
+    const HWND window = mainWindow();
+    for (int press = 0; press < presses; ++press) ::PostMessageW(window, WM_KEYDOWN, VK_DOWN, 0);
+    ::PostMessageW(window, WM_KEYDOWN, VK_RETURN, 0);
+    waitFor("end of the menu", [&] { return ::IsWindowVisible(menuWindow) ? nullptr : menuWindow; });
+    // Answered once the command has run, or once it waits in a message box.
+    DWORD_PTR answer = 0;
+    if (!::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, kPatienceMs, &answer)) {
+        fail("the command did not end");
+    }
+}
+
+std::string g_tip;
+bool g_tipAnswered = false;
+
+LRESULT CALLBACK receiveTip(HWND receiver, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_COPYDATA) return ::DefWindowProcW(receiver, message, wParam, lParam);
+    const auto& text = *reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+    g_tip = toUtf8(std::wstring(static_cast<const wchar_t*>(text.lpData), text.cbData / sizeof(wchar_t)).c_str());
+    g_tipAnswered = true;
+    return TRUE;
+}
+
+// What the tree asks its owner for when the pointer rests on the item,
+// asked by tree_tip_probe.dll inside Talvern's process.
+void printTip(int hubIndex, int portIndex) {
+    const HWND window = mainWindow();
+    const HWND tree = ::GetDlgItem(window, kTreeId);
+    if ((::GetWindowLongW(tree, GWL_STYLE) & (TVS_INFOTIP | TVS_NOTOOLTIPS)) != TVS_INFOTIP) {
+        fail("the tree does not ask for its items' tooltips");
+    }
+    HTREEITEM item = nullptr;
+    {
+        const RemoteBuffer buffer(tree);
+        item = treeItemOf(tree, buffer, hubIndex, portIndex);
+    }
+    WNDCLASSW receiverClass{};
+    receiverClass.lpfnWndProc = receiveTip;
+    receiverClass.lpszClassName = L"TalvernDriverTip";
+    ::RegisterClassW(&receiverClass);
+    const HWND receiver =
+        ::CreateWindowW(L"TalvernDriverTip", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+
+    const HMODULE probe = ::LoadLibraryW(besideThisProgram(L"tree_tip_probe.dll").c_str());
+    // Through void*: the export's type is known only to the two programs.
+    const auto hook = probe == nullptr ? nullptr
+                                       : reinterpret_cast<HOOKPROC>(
+                                             reinterpret_cast<void*>(::GetProcAddress(probe, "treeTipProbe")));
+    if (hook == nullptr) fail("cannot load tree_tip_probe.dll");
+    const HHOOK installed =
+        ::SetWindowsHookExW(WH_GETMESSAGE, hook, probe, ::GetWindowThreadProcessId(window, nullptr));
+    if (installed == nullptr) fail("cannot hook Talvern's messages");
+    ::PostMessageW(window, ::RegisterWindowMessageW(L"TalvernTreeTipProbe"), reinterpret_cast<WPARAM>(item),
+                   reinterpret_cast<LPARAM>(receiver));
+    const ULONGLONG start = ::GetTickCount64();
+    while (!g_tipAnswered) {
+        if (::GetTickCount64() - start > kPatienceMs) fail("no tooltip came");
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&message);
+    }
+    ::UnhookWindowsHookEx(installed);
+    ::DestroyWindow(receiver);
+    std::printf("%s\n", g_tip.c_str());
 }
 
 void click(const char* title, int id) {
@@ -247,16 +355,27 @@ void close(const char* title) {
     waitFor(std::string("end of \"") + title + '"', [&] { return ::IsWindow(window) ? nullptr : window; });
 }
 
+void printMessage(const char* title) {
+    const HWND box = windowTitled(title);
+    std::string text;
+    for (HWND child = ::GetWindow(box, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[16] = {};
+        ::GetClassNameW(child, className, 16);
+        wchar_t shown[1024] = {};
+        ::SendMessageW(child, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(shown));
+        if (std::wcscmp(className, L"Static") == 0 && shown[0] != L'\0') text = toUtf8(shown);
+    }
+    std::printf("%s\n", text.c_str());
+    close(title);
+}
+
 void exitProgram() {
     const HWND tray = trayWindow();
     DWORD process = 0;
     ::GetWindowThreadProcessId(tray, &process);
     const HANDLE handle = ::OpenProcess(SYNCHRONIZE, FALSE, process);
     ::PostMessageW(tray, kTrayNotify, kTrayIcon, WM_RBUTTONUP);
-    waitFor("tray menu", [] {
-        const HWND menu = ::FindWindowW(L"#32768", nullptr);
-        return menu != nullptr && ::IsWindowVisible(menu) ? menu : nullptr;
-    });
+    openMenu();
     ::PostMessageW(tray, WM_CHAR, L'x', 0);
     if (handle == nullptr || ::WaitForSingleObject(handle, kPatienceMs) != WAIT_OBJECT_0) fail("Talvern did not end");
     ::CloseHandle(handle);
@@ -270,8 +389,17 @@ int main(int argc, char** argv) {
         setup();
     } else if (command == "tree" && argc == 2) {
         printTree();
+    } else if (command == "menu" && argc == 4) {
+        portMenu(std::atoi(argv[2]), std::atoi(argv[3]));
+    } else if (command == "choose" && argc == 3) {
+        choose(std::atoi(argv[2]));
     } else if (command == "command" && argc == 5) {
-        portCommand(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]));
+        portMenu(std::atoi(argv[2]), std::atoi(argv[3]));
+        choose(std::atoi(argv[4]));
+    } else if (command == "tip" && (argc == 3 || argc == 4)) {
+        printTip(std::atoi(argv[2]), argc == 4 ? std::atoi(argv[3]) : -1);
+    } else if (command == "message" && argc == 3) {
+        printMessage(argv[2]);
     } else if (command == "click" && argc == 4) {
         click(argv[2], std::atoi(argv[3]));
     } else if (command == "rows" && argc == 3) {
@@ -285,8 +413,9 @@ int main(int argc, char** argv) {
     } else if (command == "exit" && argc == 2) {
         exitProgram();
     } else {
-        std::fprintf(stderr, "usage: talvern_driver setup|tree|command H P ID|click TITLE ID|rows TITLE|"
-                             "delete-row TITLE ROW|type TITLE ID TEXT|close TITLE|exit\n");
+        std::fprintf(stderr, "usage: talvern_driver setup|tree|menu H P|choose ID|command H P ID|tip H [P]|"
+                             "message TITLE|click TITLE ID|rows TITLE|delete-row TITLE ROW|type TITLE ID TEXT|"
+                             "close TITLE|exit\n");
         return 2;
     }
     return 0;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Talvern.exe under Wine on a virtual X display (Xvfb), on the simulator's
 # two-hub bench, driven through its windows' messages by talvern_driver.exe:
-# the tree, Port Off, a device put on the watch list, the watch-list dialog
-# and Delete, the log viewer on a prepared log, a second start. Saves
+# the tree and its rows' tooltips, Port Off, a device put on the watch list,
+# the watch-list dialog and Delete, the log viewer on a prepared log, a port
+# command refused after its hub was replaced, a second start. Saves
 # screenshots of the three windows in SHOTS_DIR.
 #   talvern_wine_test.sh BIN_DIR EXAMPLES_DIR SHOTS_DIR
 # Ends with 77 (skipped) where Xvfb or ImageMagick's import is missing,
@@ -79,10 +80,19 @@ Orvique [1]
   [Port2] DeviceCausedOvercurrent
   [Port3] NoDeviceConnected
   [Port4] DeviceConnected, not configured - VID:0x7E57 PID:0x0F40" "$(driver tree)"
+expect "a hub's tooltip tells its serial number and location" "Serial number: VH0002A
+Location: 0-1" "$(driver tip 0)"
+expect "so does the other hub's" "Serial number: VH0002B
+Location: 0-2.3" "$(driver tip 1)"
+expect "a port's tooltip tells its device's state" "Attached, not working
+Connection status: DeviceCausedOvercurrent
+Speed: high speed (480 Mbit/s)
+VID:PID: 0x7E57:0x0F20
+Port power: not known (the hub reports only whether any of its ports is powered)" "$(driver tip 1 1)"
 mkdir -p "$shots"
 import -window root "$shots/talvern-main-window.png"
 
-# Port Off (32775) on hub 0, port 2.
+# Port Off (32775) on hub 0, port 2, from the port's menu.
 driver command 0 1 32775
 expect "Port Off switches the port off on the bench" \
   '    port 2 (off): drive [0-1.2] 0x7E57:0x0B30 "Orrin Storage" "Portable SSD", super speed, working; not on the bus: its port has no power' \
@@ -116,6 +126,18 @@ expect "an interval above 255 shows as 255" "255" "$(driver type "Auto Recovery 
 expect "an off time of 0 shows as 3" "3" "$(driver type "Auto Recovery Device List" 1005 0)"
 expect "an off time of 7 stays" "7" "$(driver type "Auto Recovery Device List" 1005 7)"
 driver close "Auto Recovery Device List"
+
+# Another hub takes hub 0's place while the camera's port menu is open: Port
+# Off is refused, the port stays on, and the tree shows the new hub.
+driver menu 0 0
+sed -i 's/"VH0002A"/"VH0002C"/' "$work/bench.json"
+driver choose 32775
+expect "a command for a replaced hub is refused" "The hubs or the device on this port changed since the menu was \
+opened; nothing was done. The tree shows them as they are now." "$(driver message Port)"
+expect "the camera's port stays on" \
+  '    port 1 (on): camera [0-1.1] 0x7E57:0x0C31 "Lumen Labs" "HD Camera", high speed, working' \
+  "$(bench_port 'camera [')"
+expect "the tree shows the new hub" "Serial number: VH0002C" "$(driver tip 0 | head -n1)"
 
 # A second copy ends at once, silently, and leaves the first one running.
 second=0
