@@ -24,6 +24,10 @@ BOOL WINAPI onControl(DWORD event) {
 
 TerminationSignals::TerminationSignals() {
     requested();
+    // A process started by a parent that ignores Ctrl+C, or in a process
+    // group of its own, inherits that; the monitor is ended by Ctrl+C all
+    // the same.
+    ::SetConsoleCtrlHandler(nullptr, FALSE);
     ::SetConsoleCtrlHandler(&onControl, TRUE);
 }
 
