@@ -22,6 +22,7 @@ namespace {
 using namespace vostrel;
 using vostrel::test::makeRecord;
 using vostrel::test::readBytes;
+using vostrel::test::settingsNow;
 
 class SettingsFileOnWindows : public test::LoadedLibrary {
 protected:
