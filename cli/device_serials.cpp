@@ -19,8 +19,9 @@
 
 namespace vostrel::cli {
 
-// This copy of the scan code belongs to the program alone: the library is
-// never loaded into it, so no lock exists to take, and one thread scans.
+// This copy of the scan code belongs to the program alone, apart from the
+// library it loads: its locks are never created, so there is none to take,
+// and one thread scans.
 Sightings scanSerials() NO_THREAD_SAFETY_ANALYSIS {
     const auto serials = std::make_unique<DeviceSerials>();
     const auto scan = std::make_unique<ScanBuffer>();
