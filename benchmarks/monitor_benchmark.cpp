@@ -7,7 +7,6 @@
 #include <chrono>
 #include <ctime>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -67,7 +66,7 @@ void BM_MonitorTick(benchmark::State& state) {
     const platform::Signal stop;
     const double cpuBefore = cpuSeconds();
     for (auto _ : state) {
-        std::lock_guard pass(passLock());
+        LockGuard pass(passLock);
         runMonitorPass({1, 3}, *area, stop);
     }
     const double cpuPerTick = (cpuSeconds() - cpuBefore) / static_cast<double>(state.iterations());

@@ -19,7 +19,10 @@
 
 namespace vostrel::cli {
 
-Sightings scanSerials() {
+// This copy of the scan code belongs to the program alone, apart from the
+// library it loads: its locks are never created, so there is none to take,
+// and one thread scans.
+Sightings scanSerials() NO_THREAD_SAFETY_ANALYSIS {
     const auto serials = std::make_unique<DeviceSerials>();
     const auto scan = std::make_unique<ScanBuffer>();
     scan->deviceSerials = serials.get();

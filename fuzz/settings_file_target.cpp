@@ -9,7 +9,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,12 +69,12 @@ void exerciseWatchList() {
 void exerciseMonitor() {
     const auto area = std::make_unique<DeviceInfoBlock>();
     const platform::Signal stop;
-    std::lock_guard pass(passLock());
+    LockGuard pass(passLock);
     std::uint8_t interval = 0;
     std::uint8_t offTime = 0;
     Hub_GetAutoCheckTimeInfo(&interval, &offTime);
     runMonitorPass({interval, offTime}, *area, stop);
-    std::lock_guard general(generalLock());
+    LockGuard general(generalLock);
     check(settings().count <= kMaxWatchEntries);
     for (int i = 0; i < settings().count; ++i) {
         const std::string line = formatEventLine(settings().entries[i], NoDevice, {2026, 1, 2, 3, 4, 5});

@@ -135,7 +135,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     platform::useUsbStack(&stack);
 
     const auto scan = std::make_unique<ScanBuffer>();
-    ScanUsbTree(*scan);
+    {
+        LockGuard lock(generalLock);
+        ScanUsbTree(*scan);
+    }
     check(scan->count5744 <= kMaxHubs && scan->count2744 <= kMaxHubs && scan->identityCount <= kMaxHubs);
     for (const auto& slot : scan->serials) check(textLength(slot) < kTextUnits);
     const auto block = std::make_unique<DeviceInfoBlock>();

@@ -1,7 +1,6 @@
 #include "library_lifecycle.h"
 
 #include <cstring>
-#include <mutex>
 
 #include "frame/locks.h"
 #include "platform/usb_stack.h"
@@ -14,19 +13,26 @@
 namespace vostrel {
 
 void libraryLoad() {
-    std::memset(&settings(), 0, sizeof(AutoCheckSettings));
     createLocks();
     registerMonitorForkHandlers();
-    ClearControllerList();
-    resetDeviceViews();
-    loadSettings();  // also turns a stored interval or off time of 0 into the defaults
-    if (settings().enabled) startMonitor(StartDelay::Yes);
+    bool enabled = false;
+    {
+        // No other thread can wait for it yet: taking it costs nothing, and
+        // the steps below touch the state it guards.
+        LockGuard lock(generalLock);
+        std::memset(&settings(), 0, sizeof(AutoCheckSettings));
+        ClearControllerList();
+        resetDeviceViews();
+        loadSettings();  // also turns a stored interval or off time of 0 into the defaults
+        enabled = settings().enabled != 0;
+    }
+    if (enabled) startMonitor(StartDelay::Yes);
 }
 
 void libraryUnload() {
     stopMonitor(ClearEnabled::No);
     {
-        std::lock_guard lock(generalLock());
+        LockGuard lock(generalLock);
         saveSettingsIfChanged();
         ClearControllerList();
         platform::releaseUsbStack();
@@ -41,9 +47,9 @@ void libraryUnloadAtProcessExit() {
     // would never end, so the settings are saved only when that lock is free
     // (a block left halfway through a change is not saved), and nothing is
     // released: the process is going.
-    if (!generalLock().try_lock()) return;
+    if (!generalLock.try_lock()) return;
     saveSettingsIfChanged();
-    generalLock().unlock();
+    generalLock.unlock();
 }
 
 }  // namespace vostrel

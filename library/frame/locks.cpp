@@ -3,43 +3,40 @@
 namespace vostrel {
 namespace {
 
-// Plain pointers rather than static objects: the locks live exactly from the
-// load steps to the unload steps, which may run after the process has begun
-// destroying its static objects.
-std::mutex* g_general = nullptr;
-std::mutex* g_pass = nullptr;
 // Whether the forking thread took both locks; touched by that thread only.
 bool g_heldForFork = false;
 
 }  // namespace
 
+constinit LibraryLock generalLock;
+constinit LibraryLock passLock;
+
 void createLocks() {
-    g_general = new std::mutex;
-    g_pass = new std::mutex;
+    generalLock.mutex_ = new std::mutex;
+    passLock.mutex_ = new std::mutex;
 }
 
 void deleteLocks() {
-    delete g_general;
-    delete g_pass;
-    g_general = nullptr;
-    g_pass = nullptr;
+    delete generalLock.mutex_;
+    delete passLock.mutex_;
+    generalLock.mutex_ = nullptr;
+    passLock.mutex_ = nullptr;
 }
 
-std::mutex& generalLock() { return *g_general; }
-std::mutex& passLock() { return *g_pass; }
-
-void holdLocksForFork() {
-    g_heldForFork = g_general != nullptr;
+// The locks are taken here and released in releaseLocksAfterFork, another
+// function, and only while they exist: the analysis follows neither.
+void holdLocksForFork() NO_THREAD_SAFETY_ANALYSIS {
+    g_heldForFork = generalLock.mutex_ != nullptr;
     if (!g_heldForFork) return;
-    g_pass->lock();
-    g_general->lock();
+    passLock.lock();
+    generalLock.lock();
 }
 
-void releaseLocksAfterFork() {
+void releaseLocksAfterFork() NO_THREAD_SAFETY_ANALYSIS {
     if (!g_heldForFork) return;
     g_heldForFork = false;
-    g_general->unlock();
-    g_pass->unlock();
+    generalLock.unlock();
+    passLock.unlock();
 }
 
 }  // namespace vostrel

@@ -1,6 +1,9 @@
 // The library's two locks.
 //
-// Threading note:
+// Threading note. Clang checks these rules at compile time (-Wthread-safety,
+// see frame/thread_annotations.h): the state each lock guards is declared
+// GUARDED_BY it, a function that expects it held REQUIRES it, one that takes
+// it EXCLUDES it, and the order is declared on the locks below.
 // - general lock: guards every piece of library-wide state (settings block and
 //   watch list, vendor binding and its open hub, the scan's controller list,
 //   the device-info cache and the monitor snapshot). Exports that touch state
@@ -35,14 +38,46 @@
 
 #include <mutex>
 
+#include "frame/thread_annotations.h"
+
 namespace vostrel {
+
+// One of the two locks. The object itself is constant-initialized and
+// trivially destructible; its mutex exists only from createLocks to
+// deleteLocks, which may run after the process has begun destroying its
+// static objects.
+class CAPABILITY("mutex") LibraryLock {
+public:
+    void lock() ACQUIRE() { mutex_->lock(); }
+    void unlock() RELEASE() { mutex_->unlock(); }
+    bool try_lock() TRY_ACQUIRE(true) { return mutex_->try_lock(); }
+
+private:
+    friend void createLocks();
+    friend void deleteLocks();
+    friend void holdLocksForFork();
+    std::mutex* mutex_ = nullptr;
+};
+
+// Holds a lock for its scope, where std::lock_guard would: the analysis
+// knows nothing of the standard library's guards.
+class SCOPED_CAPABILITY LockGuard {
+public:
+    explicit LockGuard(LibraryLock& lock) ACQUIRE(lock) : lock_(lock) { lock_.lock(); }
+    ~LockGuard() RELEASE() { lock_.unlock(); }
+    LockGuard(const LockGuard&) = delete;
+    LockGuard& operator=(const LockGuard&) = delete;
+
+private:
+    LibraryLock& lock_;
+};
+
+extern LibraryLock generalLock;
+extern LibraryLock passLock ACQUIRED_BEFORE(generalLock);
 
 // Both exist from library load to unload; no export runs outside that span.
 void createLocks();
 void deleteLocks();
-
-std::mutex& generalLock();
-std::mutex& passLock();
 
 // Around fork(): the forking thread takes both locks in their order, so that
 // the child gets no lock another thread held half-way through a change (that

@@ -22,10 +22,10 @@ struct Binding {
 // Torn down by releaseVendorLibrary at unload, never by a static destructor
 // whose order against the unload steps nobody controls.
 static_assert(std::is_trivially_destructible_v<Binding>);
-constinit Binding g_binding;
+constinit Binding g_binding GUARDED_BY(generalLock);
 
 // Closes the open hub, if any; the vendor's result does not matter here.
-void closeOpenHub() {
+void closeOpenHub() REQUIRES(generalLock) {
     if (g_binding.openHub == kNoHub) return;
     g_binding.library->call.close(g_binding.openHub);
     g_binding.openHub = kNoHub;
@@ -50,7 +50,9 @@ bool bindVendorLibraryLocked() {
     return true;
 }
 
-void releaseVendorLibrary() {
+// Also the last unload step, after the locks are gone and when nothing else
+// runs: the analysis cannot know that.
+void releaseVendorLibrary() NO_THREAD_SAFETY_ANALYSIS {
     if (!g_binding.library) return;
     closeOpenHub();
     unloadVendorLibrary(*g_binding.library);

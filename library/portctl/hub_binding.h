@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "frame/locks.h"
 #include "portctl/vendor_library.h"
 
 namespace vostrel {
@@ -21,10 +22,10 @@ struct OpenHub {
 // either vendor call fails. The hub stays open until the next opening,
 // closeHubLocked, a rebinding or the release; no later operation uses its
 // handle again, each opens its hub anew.
-std::optional<OpenHub> openHubLocked(std::int32_t hubIndex);
+std::optional<OpenHub> openHubLocked(std::int32_t hubIndex) REQUIRES(generalLock);
 
 // Closes the open hub. True when none was open or the vendor library closed
 // it; when the vendor's close fails the hub stays recorded as open.
-bool closeHubLocked();
+bool closeHubLocked() REQUIRES(generalLock);
 
 }  // namespace vostrel

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "frame/locks.h"
 #include "scan/hub_identity.h"
 
 namespace vostrel {
@@ -12,12 +13,12 @@ namespace vostrel {
 class CurrentHubs {
 public:
     // The index of the hub with this serial digest now; -1 when it is gone.
-    int indexOf(std::uint32_t hubSerial);
+    int indexOf(std::uint32_t hubSerial) REQUIRES(generalLock);
     // The serial digest of the hub at `hubIndex` now; 0 when there is none.
-    std::uint32_t serialAt(std::int32_t hubIndex);
+    std::uint32_t serialAt(std::int32_t hubIndex) REQUIRES(generalLock);
 
 private:
-    const HubIdentities& hubs();
+    const HubIdentities& hubs() REQUIRES(generalLock);
 
     bool scanned_ = false;
     HubIdentities hubs_{};

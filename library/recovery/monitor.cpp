@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -43,24 +42,24 @@ void monitorThread(std::shared_ptr<platform::Signal> stop, StartDelay delay, pla
     if (delay == StartDelay::Yes && clock->wait(*stop, kStartDelay)) return;
     MonitorTimes times{};
     {
-        std::lock_guard lock(generalLock());
+        LockGuard lock(generalLock);
         times = {settings().interval, settings().offTime};
     }
     {
-        std::lock_guard lock(generalLock());
+        LockGuard lock(generalLock);
         bindVendorLibraryLocked();
     }
     // Each pass hands back a copy of the snapshot that is not used, but it
     // needs a home, and 132 KB is too much for a thread's stack.
     const auto snapshotArea = std::make_unique<DeviceInfoBlock>();
     while (!clock->wait(*stop, kTickSleep)) {
-        std::lock_guard pass(passLock());
+        LockGuard pass(passLock);
         runMonitorPass(times, *snapshotArea, *stop);
     }
 }
 
 void saveAfterStop(ClearEnabled clear) {
-    std::lock_guard lock(generalLock());
+    LockGuard lock(generalLock);
     if (clear == ClearEnabled::Yes) {
         CurrentHubs hubs;
         for (int slot = 0; slot < settings().count; ++slot) endRecoveryLocked(slot, hubs);
@@ -89,7 +88,7 @@ bool startMonitor(StartDelay delay) {
     if (!thread) return false;
     monitor.current = MonitorThread{std::move(thread), stop};
     {
-        std::lock_guard lock(generalLock());
+        LockGuard lock(generalLock);
         std::atomic_ref(settings().enabled).store(1);
         saveSettings();
     }

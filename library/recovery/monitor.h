@@ -11,6 +11,8 @@
 
 #include <chrono>
 
+#include "frame/locks.h"
+
 namespace vostrel {
 
 namespace platform {
@@ -26,7 +28,7 @@ inline constexpr std::chrono::milliseconds kTickSleep{1000};
 // Starts the monitor thread, sets the enabled flag and saves the settings.
 // False, with nothing changed, when a monitor thread exists already or none
 // can be created.
-bool startMonitor(StartDelay delay);
+bool startMonitor(StartDelay delay) EXCLUDES(generalLock);
 
 // Asks the monitor thread to end and waits until it has, then clears the
 // enabled flag when asked and saves the settings. False, with nothing
@@ -42,7 +44,7 @@ bool startMonitor(StartDelay delay);
 // and a stop also ends its pass between two entries. Only a call into the
 // USB stack or the vendor library can hold it longer, and such a call runs
 // under the general lock, which the stop needs for its save in any case.
-bool stopMonitor(ClearEnabled clear);
+bool stopMonitor(ClearEnabled clear) EXCLUDES(generalLock, passLock);
 
 // Registers, once per process, what a child made by fork needs: locks that
 // no other thread holds, and no monitor thread recorded (the child has

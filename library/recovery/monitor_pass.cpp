@@ -1,6 +1,5 @@
 #include "recovery/monitor_pass.h"
 
-#include <mutex>
 
 #include "frame/locks.h"
 #include "portctl/port_switch.h"
@@ -25,7 +24,7 @@ struct DueCheck {
 // follows it to whatever index it has now, and keeps that index (saved with
 // the next save); -1 when no hub on the bus is that hub. An entry that does
 // not know its hub goes by its index. General lock held.
-std::int32_t hubNowOf(AutoCheckEntry& entry) {
+std::int32_t hubNowOf(AutoCheckEntry& entry) REQUIRES(generalLock) {
     if (entry.hubSerial == 0) return entry.hubIndex;
     const int found = findHubBySerialHash(monitorSnapshotHubs(), entry.hubSerial);
     if (found >= 0) entry.hubIndex = found;
@@ -36,7 +35,8 @@ std::int32_t hubNowOf(AutoCheckEntry& entry) {
 // and starts its countdown. With that hub gone there is nothing to switch;
 // the countdown runs all the same. The switch's result is ignored: the
 // countdown runs either way. General lock held.
-void actOnFault(AutoCheckEntry& entry, std::int32_t hubNow, EventCode code, const MonitorTimes& times) {
+void actOnFault(AutoCheckEntry& entry, std::int32_t hubNow, EventCode code, const MonitorTimes& times)
+    REQUIRES(generalLock) {
     writeEventLine(entry, code);
     if (hubNow >= 0) switchPortLocked(hubNow, entry.portIndex, false);
     entry.setRecoveryCountdown(times.offTime + 1u);
@@ -44,7 +44,7 @@ void actOnFault(AutoCheckEntry& entry, std::int32_t hubNow, EventCode code, cons
 
 // Counts one tick for the entry at `slot`. Returns the port to check when a
 // check is due. General lock held.
-bool countTick(int slot, const MonitorTimes& times, DueCheck& due) {
+bool countTick(int slot, const MonitorTimes& times, DueCheck& due) REQUIRES(generalLock) {
     AutoCheckEntry& entry = settings().entries[slot];
     if (const unsigned countdown = entry.recoveryCountdown(); countdown != 0) {
         entry.setRecoveryCountdown(countdown - 1);
@@ -64,7 +64,7 @@ bool countTick(int slot, const MonitorTimes& times, DueCheck& due) {
 void handleEntry(int slot, const MonitorTimes& times) {
     DueCheck due{};
     {
-        std::lock_guard lock(generalLock());
+        LockGuard lock(generalLock);
         if (slot >= settings().count || !countTick(slot, times, due)) return;
     }
 
@@ -73,7 +73,7 @@ void handleEntry(int slot, const MonitorTimes& times) {
     // missing. Any other hub at the old index is left alone.
     if (due.hubNow >= 0 && !GetMonitorPortInfo(due.hubNow, &found, due.portIndex)) return;
 
-    std::lock_guard lock(generalLock());
+    LockGuard lock(generalLock);
     // The list may have changed while the lock was free for the check: act
     // only on the entry that was checked.
     if (slot >= settings().count) return;
@@ -99,7 +99,7 @@ void handleEntry(int slot, const MonitorTimes& times) {
 
 // Moves the pass cursor on; the slot to handle next, or -1 when the walk ends.
 int nextSlot(bool first) {
-    std::lock_guard lock(generalLock());
+    LockGuard lock(generalLock);
     AutoCheckSettings& block = settings();
     if (first) block.passCursor = 0;
     if (block.passCursor >= block.count) return -1;

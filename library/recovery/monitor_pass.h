@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "frame/locks.h"
 #include "frame/records.h"
 #include "platform/clock.h"
 #include "recovery/current_hubs.h"
@@ -20,7 +21,8 @@ struct MonitorTimes {
 // its check when due, logs and switches off a failed port and switches it
 // on again when its countdown ends. A raised `stop` ends the pass between
 // two entries. The caller holds the pass lock and not the general lock.
-void runMonitorPass(const MonitorTimes& times, DeviceInfoBlock& snapshotArea, const platform::Signal& stop);
+void runMonitorPass(const MonitorTimes& times, DeviceInfoBlock& snapshotArea, const platform::Signal& stop)
+    REQUIRES(passLock) EXCLUDES(generalLock);
 
 // Ends a recovery under way for the entry at `slot` (below count): clears
 // its countdown and switches its port on again, on the entry's hub wherever
@@ -28,6 +30,6 @@ void runMonitorPass(const MonitorTimes& times, DeviceInfoBlock& snapshotArea, co
 // recovery still holds the same port off. For an entry about to leave the
 // list, or when auto recovery is switched off: the monitor would then never
 // switch the port on. The caller holds the general lock.
-void endRecoveryLocked(int slot, CurrentHubs& hubs);
+void endRecoveryLocked(int slot, CurrentHubs& hubs) REQUIRES(generalLock);
 
 }  // namespace vostrel

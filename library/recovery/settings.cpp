@@ -8,10 +8,10 @@
 namespace vostrel {
 namespace {
 
-AutoCheckSettings g_settings{};
+AutoCheckSettings g_settings GUARDED_BY(generalLock){};
 // The block as the last load or successful save left it: what the file
 // holds, but for the defaults a load puts in place of stored zeros.
-AutoCheckSettings g_unchanged{};
+AutoCheckSettings g_unchanged GUARDED_BY(generalLock){};
 
 }  // namespace
 

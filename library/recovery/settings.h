@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "frame/locks.h"
 #include "frame/records.h"
 
 namespace vostrel {
@@ -77,21 +78,21 @@ static_assert(offsetof(AutoCheckSettings, entries) == 8);
 
 inline constexpr const char* kSettingsFileName = "vostrel.dat";
 
-// The library's block. Guarded by the general lock.
-AutoCheckSettings& settings();
+// The library's block.
+AutoCheckSettings& settings() REQUIRES(generalLock);
 
 // Zeroes the block, reads the settings file from the current directory over
 // it and applies the defaults. Any file content is accepted: a count above
 // the slot count is clamped.
-void loadSettings();
+void loadSettings() REQUIRES(generalLock);
 
 // Writes the whole block to the settings file in the current directory. A
 // file that cannot be written is skipped silently; the previous file stays.
-void saveSettings();
+void saveSettings() REQUIRES(generalLock);
 
 // Saves the block when it differs from what the last load or successful save
 // left, as at unload: a process that changed nothing (not even a cursor or a
 // counter) writes nothing, and a folder without a settings file gets none.
-void saveSettingsIfChanged();
+void saveSettingsIfChanged() REQUIRES(generalLock);
 
 }  // namespace vostrel

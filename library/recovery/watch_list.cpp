@@ -1,7 +1,6 @@
 // The watch-list and time exports.
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 
 #include "frame/locks.h"
 #include "frame/text.h"
@@ -55,21 +54,21 @@ int findEntry(const AutoCheckSettings& block, std::int32_t hubIndex, std::int32_
 extern "C" {
 
 HUB_API std::int32_t HUB_CALL Hub_SetAutoCheckTimeInfo(std::uint8_t interval, std::uint8_t offTime) {
-    std::lock_guard lock(generalLock());
+    LockGuard lock(generalLock);
     settings().interval = interval;
     settings().offTime = offTime;
     return 1;
 }
 
 HUB_API std::int32_t HUB_CALL Hub_GetAutoCheckTimeInfo(std::uint8_t* interval, std::uint8_t* offTime) {
-    std::lock_guard lock(generalLock());
+    LockGuard lock(generalLock);
     *interval = settings().interval;
     *offTime = settings().offTime;
     return 1;
 }
 
 HUB_API std::int32_t HUB_CALL Hub_SetAutoCheckDeviceInfo(const DeviceInfoRecord* record) {
-    std::lock_guard lock(generalLock());
+    LockGuard lock(generalLock);
     AutoCheckSettings& block = settings();
     if (block.count >= kMaxWatchEntries) return 0;
     AutoCheckEntry& entry = block.entries[block.count];
@@ -83,7 +82,7 @@ HUB_API std::int32_t HUB_CALL Hub_SetAutoCheckDeviceInfo(const DeviceInfoRecord*
 }
 
 HUB_API std::int32_t HUB_CALL Hub_GetAutoCheckDeviceInfo(DeviceInfoRecord* record) {
-    std::lock_guard lock(generalLock());
+    LockGuard lock(generalLock);
     AutoCheckSettings& block = settings();
     block.readCursor = 0;
     if (block.count == 0) return 0;
@@ -93,7 +92,7 @@ HUB_API std::int32_t HUB_CALL Hub_GetAutoCheckDeviceInfo(DeviceInfoRecord* recor
 }
 
 HUB_API std::int32_t HUB_CALL Hub_GetNextAutoCheckDeviceInfo(DeviceInfoRecord* record) {
-    std::lock_guard lock(generalLock());
+    LockGuard lock(generalLock);
     AutoCheckSettings& block = settings();
     if (block.readCursor >= block.count) return 0;
     copyEntryOut(block.entries[block.readCursor], *record);
@@ -102,7 +101,7 @@ HUB_API std::int32_t HUB_CALL Hub_GetNextAutoCheckDeviceInfo(DeviceInfoRecord* r
 }
 
 HUB_API std::int32_t HUB_CALL Hub_GetAutoCheckDeviceInfoIndex(DeviceInfoRecord* record, std::uint8_t index) {
-    std::lock_guard lock(generalLock());
+    LockGuard lock(generalLock);
     const AutoCheckSettings& block = settings();
     if (index >= block.count) return 0;
     copyEntryOut(block.entries[index], *record);
@@ -112,7 +111,7 @@ HUB_API std::int32_t HUB_CALL Hub_GetAutoCheckDeviceInfoIndex(DeviceInfoRecord* 
 HUB_API std::int32_t HUB_CALL Hub_GetAutoCheckDeviceInfo_Index_and_Port(DeviceInfoRecord* record,
                                                                         std::int32_t hubIndex,
                                                                         std::int32_t portIndex) {
-    std::lock_guard lock(generalLock());
+    LockGuard lock(generalLock);
     std::memset(record, 0, sizeof *record);
     const AutoCheckSettings& block = settings();
     const int slot = findEntry(block, hubIndex, portIndex);
@@ -122,7 +121,7 @@ HUB_API std::int32_t HUB_CALL Hub_GetAutoCheckDeviceInfo_Index_and_Port(DeviceIn
 }
 
 HUB_API std::int32_t HUB_CALL Hub_DeleteAutoCheckDeviceInfo(const DeviceInfoRecord* record) {
-    std::lock_guard lock(generalLock());
+    LockGuard lock(generalLock);
     AutoCheckSettings& block = settings();
     const int slot = findEntry(block, record->hubIndex, record->portIndex);
     if (slot < 0) return 0;

@@ -8,7 +8,7 @@ namespace {
 
 // Never destroyed: a monitor thread may still scan at process exit, after
 // the C++ statics of the library are gone.
-std::list<std::u16string>& controllers() {
+std::list<std::u16string>& controllers() REQUIRES(generalLock) {
     static auto* list = new std::list<std::u16string>;
     return *list;
 }

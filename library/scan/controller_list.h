@@ -6,18 +6,20 @@
 #include <cstddef>
 #include <string>
 
+#include "frame/locks.h"
+
 namespace vostrel {
 
 // True when `key` is in the list (exact comparison of the UTF-16 units).
-bool controllerListed(const std::u16string& key);
+bool controllerListed(const std::u16string& key) REQUIRES(generalLock);
 
 // The number of controllers in the list.
-std::size_t listedControllerCount();
+std::size_t listedControllerCount() REQUIRES(generalLock);
 
 // Appends `key` at the tail.
-void appendController(std::u16string key);
+void appendController(std::u16string key) REQUIRES(generalLock);
 
 // Empties the list.
-void ClearControllerList();
+void ClearControllerList() REQUIRES(generalLock);
 
 }  // namespace vostrel

@@ -11,9 +11,9 @@ namespace vostrel {
 namespace {
 
 // Trivially destructible, so they outlive any thread still scanning at exit.
-DeviceInfoBlock g_cache;
-DeviceInfoBlock g_snapshot;
-HubIdentities g_snapshotHubs;
+DeviceInfoBlock g_cache GUARDED_BY(generalLock);
+DeviceInfoBlock g_snapshot GUARDED_BY(generalLock);
+HubIdentities g_snapshotHubs GUARDED_BY(generalLock);
 
 }  // namespace
 

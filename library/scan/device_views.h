@@ -3,24 +3,25 @@
 // monitor snapshot. Library-wide state under the general lock.
 #pragma once
 
+#include "frame/locks.h"
 #include "frame/records.h"
 #include "scan/block_merge.h"
 #include "scan/hub_identity.h"
 
 namespace vostrel {
 
-DeviceInfoBlock& deviceInfoCache();
-DeviceInfoBlock& monitorSnapshot();
+DeviceInfoBlock& deviceInfoCache() REQUIRES(generalLock);
+DeviceInfoBlock& monitorSnapshot() REQUIRES(generalLock);
 // The identities of the monitor snapshot's hubs, rebuilt with it.
-HubIdentities& monitorSnapshotHubs();
+HubIdentities& monitorSnapshotHubs() REQUIRES(generalLock);
 
 // Zeroes both views; part of the library's load steps.
-void resetDeviceViews();
+void resetDeviceViews() REQUIRES(generalLock);
 
 // Runs one scan in a working area of its own and merges it into `block`,
 // which the caller passes zeroed, and, when asked, the hubs' identities into
 // `identities`. The caller holds the general lock.
-void scanIntoBlock(DeviceInfoBlock& block, HubIdentities* identities = nullptr);
+void scanIntoBlock(DeviceInfoBlock& block, HubIdentities* identities = nullptr) REQUIRES(generalLock);
 
 // Clears `record` and, when the hub and port indexes lie inside `view`,
 // fills it from that port and returns 1; else returns 0.

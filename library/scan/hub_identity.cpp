@@ -44,7 +44,10 @@ std::vector<ScannedHub> scannedHubs(const ScanBuffer& scan) {
     return hubs;
 }
 
-std::vector<ScannedHub> scanHubsNow() {
+// For the programs, which run the scan code in a copy of their own, apart
+// from the library they load: that copy's locks are never created, so there
+// is none to take, and the caller runs no other scan meanwhile.
+std::vector<ScannedHub> scanHubsNow() NO_THREAD_SAFETY_ANALYSIS {
     const std::unique_ptr<ScanBuffer> scan(new (std::nothrow) ScanBuffer());
     if (!scan) return {};
     ScanUsbTree(*scan);

@@ -1,7 +1,6 @@
 #include "scan/monitor_view.h"
 
 #include <cstring>
-#include <mutex>
 
 #include "frame/locks.h"
 #include "scan/device_views.h"
@@ -9,7 +8,7 @@
 namespace vostrel {
 
 std::int32_t BuildMonitorSnapshot(DeviceInfoBlock* out) {
-    std::lock_guard lock(generalLock());
+    LockGuard lock(generalLock);
     DeviceInfoBlock& snapshot = monitorSnapshot();
     std::memset(&snapshot, 0, sizeof snapshot);
     scanIntoBlock(snapshot, &monitorSnapshotHubs());
@@ -18,7 +17,7 @@ std::int32_t BuildMonitorSnapshot(DeviceInfoBlock* out) {
 }
 
 std::int32_t GetMonitorPortInfo(std::int32_t hubIndex, DeviceInfoRecord* record, std::int32_t portIndex) {
-    std::lock_guard lock(generalLock());
+    LockGuard lock(generalLock);
     return readViewPort(monitorSnapshot(), hubIndex, portIndex, *record, WithConfiguration::Yes);
 }
 

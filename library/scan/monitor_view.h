@@ -4,17 +4,19 @@
 
 #include <cstdint>
 
+#include "frame/locks.h"
 #include "frame/records.h"
 
 namespace vostrel {
 
 // Scans into the monitor snapshot and copies the snapshot into `out`.
 // Takes the general lock for the whole scan. Always returns 1.
-std::int32_t BuildMonitorSnapshot(DeviceInfoBlock* out);
+std::int32_t BuildMonitorSnapshot(DeviceInfoBlock* out) EXCLUDES(generalLock);
 
 // The single-port check: clears `record` and fills it from the snapshot's
 // port, configuration value included. Takes the general lock. 0 (record
 // left zero) when the hub or port index lies outside the snapshot.
-std::int32_t GetMonitorPortInfo(std::int32_t hubIndex, DeviceInfoRecord* record, std::int32_t portIndex);
+std::int32_t GetMonitorPortInfo(std::int32_t hubIndex, DeviceInfoRecord* record, std::int32_t portIndex)
+    EXCLUDES(generalLock);
 
 }  // namespace vostrel

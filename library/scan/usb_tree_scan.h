@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "frame/locks.h"
 #include "usbbus/usb_ioctl.h"
 #include "scan/scan_buffer.h"
 #include "scan/usb_device.h"
@@ -34,11 +35,11 @@ struct ScanWalk {
 };
 
 // Scans the whole tree into `buffer`, which the caller passes zeroed.
-void ScanUsbTree(ScanBuffer& buffer);
+void ScanUsbTree(ScanBuffer& buffer) REQUIRES(generalLock);
 
 // Scans one opened host controller unless it was scanned already in this
 // scan.
-void ScanHostController(const UsbDevice& controller, ScanBuffer& buffer);
+void ScanHostController(const UsbDevice& controller, ScanBuffer& buffer) REQUIRES(generalLock);
 
 // Scans the hub with symbolic name `hubName` at nesting depth `depth` (the
 // root hub is 0). `parent` is the connection information of the port the

@@ -26,8 +26,7 @@
 #include "platform/usb_stack.h"
 #include "platform/usbfs.h"
 #include <vostrel/pt2lib_errors.h>
-#include "scan/scan_buffer.h"
-#include "scan/usb_tree_scan.h"
+#include "scan/hub_identity.h"
 #include "test_benches.h"
 #include "usbbus/utf.h"
 
@@ -37,18 +36,14 @@ namespace {
 namespace fs = std::filesystem;
 
 // The serial strings of the hubs as the hub library's scan numbers them,
-// scanning the bed through its own Linux stack.
+// scanning the bed through its own Linux stack, as the programs do (the
+// library is not loaded here).
 std::vector<std::string> scannedSerials() {
     const auto stack = platform::makeHostUsbStack();
     platform::useUsbStack(stack.get());
-    auto buffer = std::make_unique<ScanBuffer>();
-    std::memset(buffer.get(), 0, sizeof *buffer);
-    ScanUsbTree(*buffer);
-    platform::useUsbStack(nullptr);
     std::vector<std::string> serials;
-    for (int k = 0; k < buffer->identityCount; ++k) {
-        serials.push_back(usbbus::utf16ToUtf8(std::u16string(buffer->serials[k])));
-    }
+    for (const ScannedHub& hub : scanHubsNow()) serials.push_back(usbbus::utf16ToUtf8(hub.serial));
+    platform::useUsbStack(nullptr);
     return serials;
 }
 

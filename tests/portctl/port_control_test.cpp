@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <functional>
-#include <mutex>
 #include <thread>
 #include <utility>
 
@@ -46,7 +45,7 @@ const Operation kOperations[] = {
     {"port 4", port(4, 1), {}},
     {"port -1", port(-1, 1), {}},
     {"monitor's switch",
-     [](std::int32_t hub) { std::lock_guard lock(generalLock()); return switchPortLocked(hub, 2, false) ? 1 : 0; },
+     [](std::int32_t hub) { LockGuard lock(generalLock); return switchPortLocked(hub, 2, false) ? 1 : 0; },
      {"MchpUsbConfigureGPIO(H,19)", "MchpUsbGpioSet(H,19,0)"}},
     {"program", [](std::int32_t hub) { return Hub_Program_CFG_w_Serial(hub, 0xFFFFFFFFu, 0x80000001u); },
      {"MchpUsbProgramFileWithUsb3Serial(H,4294967295,2147483649,2147483649)"}},
@@ -63,8 +62,9 @@ std::size_t g_unlockedCalls;
 void checkGeneralLockHeld() {
     bool free = false;
     std::thread([&] {
-        free = generalLock().try_lock();
-        if (free) generalLock().unlock();
+        if (!generalLock.try_lock()) return;
+        free = true;
+        generalLock.unlock();
     }).join();
     g_unlockedCalls += free ? 1 : 0;
 }

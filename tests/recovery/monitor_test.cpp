@@ -167,7 +167,7 @@ TEST_F(Monitor, StoppingAutoRecoveryDuringACountdownSwitchesThePortOnAndEndsTheR
 
     ASSERT_EQ(Hub_StopAutoRecovery(), 1);
     EXPECT_EQ(takeSwitches(), Switches{"0/18=1"});
-    EXPECT_EQ(settings().entries[0].recoveryCountdown(), 0u);
+    EXPECT_EQ(settingsNow().entries[0].recoveryCountdown(), 0u);
     EXPECT_EQ(readBytes("vostrel.dat").at(8 + 1044), 0) << "the saved countdown too";
 
     ASSERT_EQ(Hub_StartAutoRecovery(), 1);
@@ -184,7 +184,7 @@ TEST_F(Monitor, OffTime255EndsWithThePortOnAlsoAcrossAReload) {
     takeSwitches();
     clock_.tick();
     ASSERT_EQ(takeSwitches(), Switches{"1/17=0"});
-    EXPECT_EQ(settings().entries[0].recoveryCountdown(), 256u);
+    EXPECT_EQ(settingsNow().entries[0].recoveryCountdown(), 256u);
 
     clock_.ticks(100);
     libraryUnload();
@@ -203,18 +203,18 @@ TEST_F(Monitor, ARaisedStopEndsAPassBeforeItsEntries) {
     platform::Signal stop;
     stop.raise();
     auto area = std::make_unique<DeviceInfoBlock>();
-    std::lock_guard pass(passLock());
+    LockGuard pass(passLock);
     runMonitorPass({1, 1}, *area, stop);
     EXPECT_TRUE(logLines().empty());
-    EXPECT_EQ(settings().entries[0].tickCounter, 0);
+    EXPECT_EQ(settingsNow().entries[0].tickCounter, 0);
 }
 
 // Once a stop has returned, the monitor has ended and holds neither lock.
 void expectStoppedWithNoLockHeld() {
     EXPECT_EQ(Hub_StopAutoRecovery(), 0) << "no monitor thread left";
-    std::unique_lock pass(passLock(), std::try_to_lock);
+    std::unique_lock pass(passLock, std::try_to_lock);
     EXPECT_TRUE(pass.owns_lock());
-    std::unique_lock general(generalLock(), std::try_to_lock);
+    std::unique_lock general(generalLock, std::try_to_lock);
     EXPECT_TRUE(general.owns_lock());
 }
 

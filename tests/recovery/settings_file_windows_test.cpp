@@ -22,6 +22,7 @@ namespace {
 using namespace vostrel;
 using vostrel::test::makeRecord;
 using vostrel::test::readBytes;
+using vostrel::test::settingsNow;
 
 class SettingsFileOnWindows : public test::LoadedLibrary {
 protected:
@@ -57,12 +58,12 @@ TEST_F(SettingsFileOnWindows, AFolderInTheSettingsFilesPlaceIsNeitherReadNorRepl
     AutoCheckSettings block{};
     block.interval = 9;
     reloadWith(block);
-    EXPECT_EQ(settings().interval, 9);
+    EXPECT_EQ(settingsNow().interval, 9);
     libraryUnload();
     std::filesystem::remove("vostrel.dat");
     std::filesystem::create_directory("vostrel.dat");
     libraryLoad();
-    EXPECT_EQ(settings().interval, 5);
+    EXPECT_EQ(settingsNow().interval, 5);
     add(0, 0);
     EXPECT_TRUE(std::filesystem::is_directory("vostrel.dat"));
     EXPECT_EQ(filesHere(), std::vector<std::string>{"vostrel.dat"});

@@ -15,6 +15,7 @@ namespace {
 using namespace vostrel;
 using vostrel::test::makeRecord;
 using vostrel::test::readBytes;
+using vostrel::test::settingsNow;
 
 using Entries = std::vector<std::array<int, 3>>;
 
@@ -124,7 +125,7 @@ TEST_F(WatchList, LookupAndDeletionActOnTheLowestMatchingSlot) {
     EXPECT_EQ(listed(), (Entries{{0, 0, 0xBBBB}, {1, 2, 0xCCCC}}));
     ASSERT_EQ(Hub_DeleteAutoCheckDeviceInfo(&record), 1);
     EXPECT_EQ(listed(), (Entries{{0, 0, 0xBBBB}}));
-    EXPECT_EQ(settings().entries[1].vendorId, 0xCCCC) << "the vacated slot keeps its bytes";
+    EXPECT_EQ(settingsNow().entries[1].vendorId, 0xCCCC) << "the vacated slot keeps its bytes";
 
     std::filesystem::remove("vostrel.dat");
     EXPECT_EQ(Hub_DeleteAutoCheckDeviceInfo(&record), 0);
@@ -145,8 +146,8 @@ TEST_F(WatchList, AnEntryAddedIntoAVacatedSlotStartsIdle) {
     const DeviceInfoRecord second = makeRecord(1, 0);
     ASSERT_EQ(Hub_DeleteAutoCheckDeviceInfo(&second), 1);
     add(5, 1);
-    EXPECT_EQ(settings().entries[1].recoveryCountdown(), 0u);
-    EXPECT_EQ(settings().entries[1].tickCounter, 0);
+    EXPECT_EQ(settingsNow().entries[1].recoveryCountdown(), 0u);
+    EXPECT_EQ(settingsNow().entries[1].tickCounter, 0);
 }
 
 }  // namespace

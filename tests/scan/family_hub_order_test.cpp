@@ -120,7 +120,10 @@ TEST_F(FamilyHubOrder, TheModelsOrderIsTheScansOnEveryRuleOfTheWalk) {
         }
         platform::useUsbStack(&stack);
         auto buffer = std::make_unique<ScanBuffer>();
-        ScanUsbTree(*buffer);
+        {
+            LockGuard lock(generalLock);
+            ScanUsbTree(*buffer);
+        }
         platform::useUsbStack(&stack_);
 
         // Each identity: its serial, then whose records each table keeps.

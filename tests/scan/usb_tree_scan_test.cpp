@@ -23,6 +23,7 @@ std::u16string serialOf(const ScanBuffer& scan, int k) { return scan.serials[k];
 
 std::unique_ptr<ScanBuffer> scan() {
     auto buffer = std::make_unique<ScanBuffer>();
+    LockGuard lock(generalLock);
     ScanUsbTree(*buffer);
     return buffer;
 }
@@ -54,9 +55,13 @@ TEST_F(TreeScan, IdentitiesFollowNumberedControllersDownwardsThenTheListDepthFir
     EXPECT_EQ(s->count2744, 4);
     EXPECT_EQ(s->count5744, 1);
     EXPECT_EQ(s->ports2744[1 * 4 + 3].productId, 0x2744);  // the outer hub records the inner one
-    EXPECT_TRUE(controllerListed(u"K"));
+    const auto keyListed = [] {
+        LockGuard lock(generalLock);
+        return controllerListed(u"K");
+    };
+    EXPECT_TRUE(keyListed());
     EXPECT_EQ(Hub_CleanupInfoList(), 1);
-    EXPECT_FALSE(controllerListed(u"K"));
+    EXPECT_FALSE(keyListed());
 }
 
 TEST_F(TreeScan, FamilyHubGetsFourRecordsWhateverPortCountItReports) {
@@ -158,7 +163,10 @@ TEST_F(TreeScan, KeepsTheDevicesSerialsOnlyWhenGivenATable) {
     serials.ports2744[3] = u"stale";
     auto kept = std::make_unique<ScanBuffer>();
     kept->deviceSerials = &serials;
-    ScanUsbTree(*kept);
+    {
+        LockGuard lock(generalLock);
+        ScanUsbTree(*kept);
+    }
     EXPECT_EQ(stack_.ioctlCount(), 2 * questions);
     EXPECT_EQ(serials.ports2744[0], u"USB2-SIDE");
     EXPECT_EQ(serials.ports5744[2], u"SS-SIDE");

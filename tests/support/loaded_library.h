@@ -29,6 +29,13 @@ protected:
     ScratchDir dir_;
 };
 
+// The settings block as it stands, copied under the general lock: a monitor
+// thread may be changing it.
+inline AutoCheckSettings settingsNow() {
+    LockGuard lock(generalLock);
+    return settings();
+}
+
 inline void setText(char16_t (&field)[kTextUnits], std::u16string_view text) {
     std::memset(field, 0, sizeof field);
     text.copy(field, kTextUnits - 1);

@@ -8,7 +8,7 @@
 // hubs, controllers) are small values pointing into the bus; they stay valid
 // until their node is unplugged. Not thread-safe: a test whose monitor
 // thread may be scanning changes the bus and reads the counts while it holds
-// vostrel::generalLock().
+// vostrel::generalLock.
 #pragma once
 
 #include <cstdint>
