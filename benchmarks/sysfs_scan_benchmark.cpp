@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -87,7 +88,10 @@ BENCHMARK(BM_GetDeviceInfo_Sysfs32Hubs)->Unit(benchmark::kMillisecond);
 // Reading the bed into the model, without the scan's answers.
 void BM_ReadBus_Sysfs32Hubs(benchmark::State& state) {
     ThirtyTwoHubBed::shared();
+    const std::uint64_t files = platform::sysfsFilesRead();
     for (auto _ : state) benchmark::DoNotOptimize(platform::readSysfsUsbBus().bus);
+    state.counters["files_per_reading"] =
+        static_cast<double>(platform::sysfsFilesRead() - files) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_ReadBus_Sysfs32Hubs)->Unit(benchmark::kMillisecond);
 
@@ -96,6 +100,7 @@ BENCHMARK(BM_ReadBus_Sysfs32Hubs)->Unit(benchmark::kMillisecond);
 void BM_MonitorPass_Sysfs32Hubs(benchmark::State& state) {
     ThirtyTwoHubBed::shared();
     auto snapshot = std::make_unique<DeviceInfoBlock>();
+    const std::clock_t cpuBefore = std::clock();
     for (auto _ : state) {
         BuildMonitorSnapshot(snapshot.get());
         for (int hub = 0; hub < kHubs; ++hub) {
@@ -104,6 +109,11 @@ void BM_MonitorPass_Sysfs32Hubs(benchmark::State& state) {
             benchmark::DoNotOptimize(record.connectionStatus);
         }
     }
+    const double cpuPerPass = static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC /
+                              static_cast<double>(state.iterations());
+    state.counters["cpu_ms_per_pass"] = cpuPerPass * 1000;
+    // The monitor sleeps a second between passes.
+    state.counters["share_of_one_core_percent"] = 100 * cpuPerPass / (1.0 + cpuPerPass);
     if (snapshot->hubCount != kHubs) state.SkipWithError("the snapshot does not show 32 hubs");
 }
 BENCHMARK(BM_MonitorPass_Sysfs32Hubs)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
