@@ -69,19 +69,21 @@ SysfsUsbBus readSysfsUsbBus(const std::string& sysfs = "/sys");
 
 // Reads the bus under `sysfs` as readSysfsUsbBus does, again and again,
 // keeping from one reading to the next what the kernel shows of a device
-// that cannot change while that device stays: its descriptors, speed and
-// strings (the kernel reads them once, when it enumerates the device), and
-// its ports once its hub driver has counted them; likewise a root hub's
-// ports and speed. A device seen before costs its `devnum` and
-// `bConfigurationValue`; ports without a device still cost their `state`.
+// that cannot change while that device stays: its descriptors, speed, device
+// number and strings (the kernel reads and assigns them once, when it
+// enumerates the device), and its ports once its hub driver has counted
+// them; likewise a root hub's ports and speed. A device seen before costs its
+// `bConfigurationValue`; a port without a device still costs its `state`.
 //
-// What is kept serves only the same device instance: the same folder, with
-// the same identity (the file system's handle for it, so that an inode number
-// a test bed's file system reuses is told from its last owner; on sysfs the
-// inode number), the same device number and the same configuration. A
-// device that went and another in its folder, or a configuration set anew,
-// is read afresh. A reading keeps only the devices it found, so what is kept
-// never outgrows the bus.
+// What is kept serves only the same device instance in the same
+// configuration: the same folder with the same identity, and the same
+// `bConfigurationValue`. A device that comes again, even in the same place,
+// is a new folder, told apart by the file system's handle for it where it
+// gives one (a test bed's: the inode number and its generation, so an inode
+// number the bed reuses is told from its last owner), else by its inode
+// number (sysfs, which does not reuse them). A new instance, or a
+// configuration set anew, is read afresh. A reading keeps only what it
+// found, so what is kept never outgrows the bus.
 //
 // Not thread-safe: one thread at a time reads through one reader (the
 // library's stack reads under the general lock, where its scans run).

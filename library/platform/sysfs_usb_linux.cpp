@@ -9,6 +9,7 @@
 #include <atomic>
 #include <new>
 #include <cerrno>
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <set>
@@ -141,14 +142,17 @@ public:
     // not reported.
     std::optional<std::string> identity(const std::string& name, bool& missing) const {
         const int flags = name.empty() ? AT_EMPTY_PATH : 0;
-        alignas(file_handle) unsigned char room[sizeof(file_handle) + MAX_HANDLE_SZ];
+        // The handle's bytes follow its header, as many as it says, which
+        // is at most what room was made for.
+        constexpr std::size_t kHeader = offsetof(file_handle, f_handle);
+        alignas(file_handle) unsigned char room[kHeader + MAX_HANDLE_SZ];
         file_handle* handle = new (room) file_handle{};
         handle->handle_bytes = MAX_HANDLE_SZ;
         int mount = 0;
         if (::name_to_handle_at(fd_, name.c_str(), handle, &mount, flags) == 0) {
             const std::size_t length = std::min<std::size_t>(handle->handle_bytes, MAX_HANDLE_SZ);
             std::string identity(reinterpret_cast<const char*>(&handle->handle_type), sizeof handle->handle_type);
-            identity.append(reinterpret_cast<const char*>(handle->f_handle), length);
+            identity.append(reinterpret_cast<const char*>(room + kHeader), length);
             return identity;
         }
         missing = errno == ENOENT;
