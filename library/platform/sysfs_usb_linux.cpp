@@ -7,10 +7,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <new>
 #include <cerrno>
 #include <cstddef>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <set>
 #include <tuple>
@@ -224,7 +224,9 @@ struct DeviceFacts {
     usbbus::KernelDescriptors descriptors;
     std::uint16_t address = 0;
     std::uint8_t speed = 0;
-    std::vector<std::pair<std::uint8_t, std::string>> strings;  // by index, as read
+    // By index, as first read (an interface's `interface` shows the string of
+    // its current alternate setting; the one of setting 0 is asked for).
+    std::vector<std::pair<std::uint8_t, std::string>> strings;
     // A configured hub's `maxchild`; 0 until its hub driver has set it up,
     // and read again while 0.
     std::uint32_t ports = 0;
