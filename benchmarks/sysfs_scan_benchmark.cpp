@@ -2,8 +2,9 @@
 // simulator's 32-hub example bench (32 hubs of the family on USB 3 ports,
 // every port holding a configured device): the time of one whole scan, the
 // attribute files it reads and the control transfers it sends (none, since
-// every device is configured), and the CPU time of one monitor pass (a scan
-// and the single-port check of 32 watched ports).
+// every device is configured), the time of reading the bus alone (through a
+// reader that keeps what cannot change, and whole), and the CPU time of one
+// monitor pass (a scan and the single-port check of 32 watched ports).
 //
 // The bed needs umockdev's preload library; the program starts itself again
 // with it when it was started without.
@@ -12,6 +13,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -84,18 +86,35 @@ void BM_GetDeviceInfo_Sysfs32Hubs(benchmark::State& state) {
 }
 BENCHMARK(BM_GetDeviceInfo_Sysfs32Hubs)->Unit(benchmark::kMillisecond);
 
-// Reading the bed into the model, without the scan's answers.
-void BM_ReadBus_Sysfs32Hubs(benchmark::State& state) {
+// Reading the bed into the model, without the scan's answers: again and
+// again through one reader, as the stack does, and whole each time.
+template <typename Read>
+void readBus(benchmark::State& state, Read read) {
     ThirtyTwoHubBed::shared();
-    for (auto _ : state) benchmark::DoNotOptimize(platform::readSysfsUsbBus().bus);
+    read();
+    const std::uint64_t files = platform::sysfsFilesRead();
+    for (auto _ : state) benchmark::DoNotOptimize(read());
+    state.counters["files_per_reading"] =
+        static_cast<double>(platform::sysfsFilesRead() - files) / static_cast<double>(state.iterations());
+}
+
+void BM_ReadBus_Sysfs32Hubs(benchmark::State& state) {
+    platform::SysfsUsbReader reader;
+    readBus(state, [&] { return reader.read().bus; });
 }
 BENCHMARK(BM_ReadBus_Sysfs32Hubs)->Unit(benchmark::kMillisecond);
+
+void BM_ReadBusWhole_Sysfs32Hubs(benchmark::State& state) {
+    readBus(state, [] { return platform::readSysfsUsbBus().bus; });
+}
+BENCHMARK(BM_ReadBusWhole_Sysfs32Hubs)->Unit(benchmark::kMillisecond);
 
 // What the monitor does once per tick with 32 hubs watched, every entry
 // checked: its snapshot's scan and 32 single-port checks.
 void BM_MonitorPass_Sysfs32Hubs(benchmark::State& state) {
     ThirtyTwoHubBed::shared();
     auto snapshot = std::make_unique<DeviceInfoBlock>();
+    const std::clock_t cpuBefore = std::clock();
     for (auto _ : state) {
         BuildMonitorSnapshot(snapshot.get());
         for (int hub = 0; hub < kHubs; ++hub) {
@@ -104,6 +123,11 @@ void BM_MonitorPass_Sysfs32Hubs(benchmark::State& state) {
             benchmark::DoNotOptimize(record.connectionStatus);
         }
     }
+    const double cpuPerPass = static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC /
+                              static_cast<double>(state.iterations());
+    state.counters["cpu_ms_per_pass"] = cpuPerPass * 1000;
+    // The monitor sleeps a second between passes.
+    state.counters["share_of_one_core_percent"] = 100 * cpuPerPass / (1.0 + cpuPerPass);
     if (snapshot->hubCount != kHubs) state.SkipWithError("the snapshot does not show 32 hubs");
 }
 BENCHMARK(BM_MonitorPass_Sysfs32Hubs)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();

@@ -27,9 +27,9 @@
 //   and driver key "{36fc9e60-...}\<controller folder>", the folder being
 //   its path below /sys/devices with '/' turned into '#'.
 //
-// Nothing is kept between readings. Every failed open or read of an
-// attribute the model needs is reported through diagnostics.h; attributes
-// that older kernels lack (a port's `state`) are not.
+// Every failed open or read of an attribute the model needs is reported
+// through diagnostics.h; attributes that older kernels lack (a port's
+// `state`) are not.
 #pragma once
 
 #include <cstdint>
@@ -61,10 +61,50 @@ struct SysfsUsbBus {
     std::map<const usbbus::Hub*, SysfsHubOrigin> origins;  // every hub of `bus`, root hubs included
 };
 
-// Reads the bus under `sysfs` (the folder the kernel's sysfs is mounted on).
-// A machine without USB gives a bus without controllers; a device list that
-// cannot be read gives a bus whose interface list is unavailable.
+// Reads the bus under `sysfs` (the folder the kernel's sysfs is mounted on)
+// whole, keeping nothing. A machine without USB gives a bus without
+// controllers; a device list that cannot be read gives a bus whose interface
+// list is unavailable.
 SysfsUsbBus readSysfsUsbBus(const std::string& sysfs = "/sys");
+
+// Reads the bus under `sysfs` as readSysfsUsbBus does, again and again,
+// keeping from one reading to the next what the kernel shows of a device
+// that cannot change while that device stays: its descriptors, speed, device
+// number and strings (the kernel reads and assigns them once, when it
+// enumerates the device), and its ports once its hub driver has counted
+// them; likewise a root hub's ports and speed. A device seen before costs its
+// `bConfigurationValue`; a port without a device still costs its `state`.
+//
+// What is kept serves only the same device instance in the same
+// configuration: the same folder with the same identity, and the same
+// `bConfigurationValue`. A device that comes again, even in the same place,
+// is a new folder, told apart by the file system's handle for it where it
+// gives one (a test bed's: the inode number and its generation, so an inode
+// number the bed reuses is told from its last owner), else by its inode
+// number (sysfs, which does not reuse them). A new instance, or a
+// configuration set anew, is read afresh. A reading keeps only what it
+// found, so what is kept never outgrows the bus.
+//
+// Not thread-safe: one thread at a time reads through one reader (the
+// library's stack reads under the general lock, where its scans run).
+class SysfsUsbReader {
+public:
+    explicit SysfsUsbReader(std::string sysfs = "/sys");
+    ~SysfsUsbReader();
+    SysfsUsbReader(SysfsUsbReader&&) noexcept;
+    SysfsUsbReader& operator=(SysfsUsbReader&&) noexcept;
+
+    SysfsUsbBus read();
+
+    // Devices and root hubs with something kept, as the last reading left them.
+    std::size_t devicesKept() const;
+
+    struct Cache;
+
+private:
+    std::string sysfs_;
+    std::unique_ptr<Cache> cache_;
+};
 
 // One attribute file of a device or port folder that a reading named, read
 // whole or written, for callers that act on what they found (a port's

@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <set>
 #include <tuple>
@@ -17,6 +19,7 @@
 #include "platform/diagnostics.h"
 #include "platform/usbfs.h"
 #include "usbbus/kernel_attributes.h"
+#include "usbbus/kernel_device_cache.h"
 
 namespace vostrel::platform {
 namespace {
@@ -93,6 +96,12 @@ public:
         fd_ = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd_ < 0) reportSystemFailure("open", path_);
     }
+    // The subfolder `name` of `parent`; one gone already (a device just
+    // unplugged) is not reported.
+    Folder(const Folder& parent, const std::string& name) : path_(parent.path_ + "/" + name) {
+        fd_ = ::openat(parent.fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ < 0 && errno != ENOENT) reportSystemFailure("open", path_);
+    }
     ~Folder() {
         if (fd_ >= 0) ::close(fd_);
     }
@@ -124,16 +133,38 @@ public:
         if (!value) reportFailure("read", path_ + "/" + name, "not a number in range");
         return value;
     }
-    // Its names; nothing when it cannot be listed.
-    std::optional<std::set<std::string>> names() const {
-        const int copy = ::dup(fd_);
-        DIR* stream = copy >= 0 ? ::fdopendir(copy) : nullptr;
-        if (stream == nullptr) {
-            reportSystemFailure("list", path_);
-            if (copy >= 0) ::close(copy);
+    // What tells the subfolder `name` (this folder itself when empty) from
+    // another that once had its place and perhaps its inode number: the file
+    // system's handle for it where it gives one (a test bed's: the inode
+    // number and its generation), else its inode number (sysfs, whose
+    // numbers are not reused). Looked at without opening it. Nothing when it
+    // cannot be looked at; `missing` tells whether it does not exist, which is
+    // not reported.
+    std::optional<std::string> identity(const std::string& name, bool& missing) const {
+        const int flags = name.empty() ? AT_EMPTY_PATH : 0;
+        // The handle's bytes follow its header, as many as it says, which
+        // is at most what room was made for.
+        constexpr std::size_t kHeader = offsetof(file_handle, f_handle);
+        alignas(file_handle) unsigned char room[kHeader + MAX_HANDLE_SZ];
+        file_handle* handle = new (room) file_handle{};
+        handle->handle_bytes = MAX_HANDLE_SZ;
+        int mount = 0;
+        if (::name_to_handle_at(fd_, name.c_str(), handle, &mount, flags) == 0) {
+            const std::size_t length = std::min<std::size_t>(handle->handle_bytes, MAX_HANDLE_SZ);
+            std::string identity(reinterpret_cast<const char*>(&handle->handle_type), sizeof handle->handle_type);
+            identity.append(reinterpret_cast<const char*>(room + kHeader), length);
+            return identity;
+        }
+        missing = errno == ENOENT;
+        if (missing) return std::nullopt;
+        struct stat status {};
+        if (::fstatat(fd_, name.c_str(), &status, flags | AT_SYMLINK_NOFOLLOW) != 0) {
+            missing = errno == ENOENT;
+            if (!missing) reportSystemFailure("stat", name.empty() ? path_ : path_ + "/" + name);
             return std::nullopt;
         }
-        return namesIn(stream);
+        const std::uint64_t numbers[] = {status.st_dev, status.st_ino};
+        return std::string(reinterpret_cast<const char*>(numbers), sizeof numbers);
     }
 
 private:
@@ -177,27 +208,68 @@ struct DeviceFolder {
     }
 };
 
+// One device instance in its configuration: its folder's identity (a device
+// that comes again, even in the same place, is a new folder) and its
+// configuration (whose strings differ from another's).
+struct DeviceInstance {
+    std::string folder;
+    std::uint8_t configurationValue = 0;
+    bool operator==(const DeviceInstance&) const = default;
+};
+
+// What the kernel shows of a device instance that does not change while it
+// exists: the kernel reads the descriptors and strings once, at enumeration,
+// and gives the device its number then.
+struct DeviceFacts {
+    usbbus::KernelDescriptors descriptors;
+    std::uint16_t address = 0;
+    std::uint8_t speed = 0;
+    // By index, as first read (an interface's `interface` shows the string of
+    // its current alternate setting; the one of setting 0 is asked for).
+    std::vector<std::pair<std::uint8_t, std::string>> strings;
+    // A configured hub's `maxchild`; 0 until its hub driver has set it up,
+    // and read again while 0.
+    std::uint32_t ports = 0;
+};
+
+struct RootHubFacts {
+    std::uint32_t ports = 0;
+    std::uint8_t speed = 0;
+};
+
+}  // namespace
+
+struct SysfsUsbReader::Cache {
+    usbbus::KernelDeviceCache<DeviceInstance, DeviceFacts> devices;
+    usbbus::KernelDeviceCache<std::string, RootHubFacts> rootHubs;  // by their folders' identities
+};
+
+namespace {
+
 class Reader {
 public:
-    explicit Reader(SysfsUsbBus& result) : result_(result) {}
+    Reader(SysfsUsbBus& result, SysfsUsbReader::Cache& cache) : result_(result), cache_(cache) {}
 
     // The ports of one hub device, appended to `hub` from port number
     // `offset` + 1 on, and their folders to `origin`.
     void readPorts(const DeviceFolder& hubFolder, std::uint32_t configuration, std::uint32_t portCount, int offset,
                    usbbus::Hub& hub, SysfsHubOrigin& origin, int depth) {
-        const auto children = hubFolder.folder.names();
         std::optional<UsbfsHub> usbfs;
         for (std::uint32_t port = 1; port <= portCount; ++port) {
             const std::string portFolder = hubFolder.portFolder(configuration, static_cast<int>(port));
             origin.ports.push_back(hubFolder.path() + "/" + portFolder);
             const int number = offset + static_cast<int>(port);
             const std::string childName = hubFolder.child(static_cast<int>(port));
-            if (children && children->contains(childName)) {
-                const DeviceFolder child{Folder(hubFolder.path() + "/" + childName), childName, hubFolder.bus, false};
-                if (!child.folder.isOpen()) continue;
-                if (auto device = readDevice(child, depth)) hub.devices[number] = std::move(*device);
+            // Looked at where it should be rather than looked for in a listing
+            // of the hub's folder, which holds dozens of attributes besides.
+            bool missing = false;
+            if (auto identity = hubFolder.folder.identity(childName, missing)) {
+                if (auto device = readDevice(hubFolder, childName, std::move(*identity), depth)) {
+                    hub.devices[number] = std::move(*device);
+                }
                 continue;
             }
+            if (!missing) continue;
             if (const auto status = statusWithoutDevice(hubFolder, portFolder, static_cast<int>(port), usbfs)) {
                 usbbus::Device failed;
                 failed.connectionStatus = *status;
@@ -208,7 +280,46 @@ public:
     }
 
 private:
-    std::optional<usbbus::Device> readDevice(const DeviceFolder& device, int depth) {
+    // The device in the subfolder `name` of `parent`, whose identity is
+    // `identity`. Of an instance seen before only the configuration is read,
+    // through the hub's folder; its own folder is opened for the rest, once
+    // per instance, and to walk a hub.
+    std::optional<usbbus::Device> readDevice(const DeviceFolder& parent, const std::string& name,
+                                             std::string identity, int depth) {
+        const auto configurationText = parent.folder.decimal(name + "/bConfigurationValue", 0xFF);
+        if (!configurationText) return std::nullopt;
+        const auto configuration = static_cast<std::uint8_t>(*configurationText);
+        const std::string path = parent.path() + "/" + name;
+        DeviceInstance instance{std::move(identity), configuration};
+        std::optional<DeviceFolder> device;
+        const auto open = [&]() -> const DeviceFolder* {
+            if (!device) device.emplace(DeviceFolder{Folder(parent.folder, name), name, parent.bus, false});
+            return device->folder.isOpen() ? &*device : nullptr;
+        };
+        DeviceFacts* facts = cache_.devices.find(path, instance);
+        std::optional<DeviceFacts> unkept;
+        if (facts == nullptr) {
+            if (open() == nullptr) return std::nullopt;
+            bool complete = false;
+            unkept = readFacts(*device, configuration, complete);
+            if (!unkept) return std::nullopt;
+            facts = complete ? &cache_.devices.keep(path, std::move(instance), std::move(*unkept)) : &*unkept;
+        }
+
+        usbbus::Device model = usbbus::deviceFromKernel(facts->descriptors, facts->speed, facts->address, configuration);
+        for (const auto& [index, text] : facts->strings) usbbus::addString(model, index, text);
+        if (model.isHub && configuration != 0 && depth < kDeepestHub && open() != nullptr) {
+            if (facts->ports == 0) facts->ports = device->folder.decimal("maxchild", 255).value_or(0);
+            model.hub = readHub(*device, configuration, facts->ports, facts->speed, depth + 1);
+        }
+        return model;
+    }
+
+    // What does not change while the device stays. `complete` tells whether
+    // every string of the active configuration could be read: just after a
+    // configuration is set, its interfaces' folders may not be there yet.
+    static std::optional<DeviceFacts> readFacts(const DeviceFolder& device, std::uint8_t configuration,
+                                                bool& complete) {
         const Folder& folder = device.folder;
         const auto raw = folder.bytes("descriptors");
         if (!raw) return std::nullopt;
@@ -219,40 +330,37 @@ private:
         }
         const auto speedText = folder.text("speed");
         const auto address = folder.decimal("devnum", 0xFFFF);
-        const auto configuration = folder.decimal("bConfigurationValue", 0xFF);
-        if (!speedText || !address || !configuration) return std::nullopt;
+        if (!speedText || !address) return std::nullopt;
+        DeviceFacts facts;
+        facts.address = static_cast<std::uint16_t>(*address);
         // An unknown speed is reported as full speed, as the older connection
         // query reports every speed but low.
-        const std::uint8_t speed = usbbus::parseSpeed(*speedText).value_or(usb::UsbFullSpeed);
-
-        const auto sources = usbbus::stringSources(*descriptors, static_cast<std::uint8_t>(*configuration));
-        usbbus::Device model = usbbus::deviceFromKernel(std::move(*descriptors), speed,
-                                                        static_cast<std::uint16_t>(*address),
-                                                        static_cast<std::uint8_t>(*configuration));
-        for (const usbbus::StringSource& source : sources) {
-            if (const auto text = folder.text(stringFile(device, source, *configuration))) {
-                usbbus::addString(model, source.index, *text);
+        facts.speed = usbbus::parseSpeed(*speedText).value_or(usb::UsbFullSpeed);
+        complete = true;
+        for (const usbbus::StringSource& source : usbbus::stringSources(*descriptors, configuration)) {
+            if (auto text = folder.text(stringFile(device, source, configuration))) {
+                facts.strings.emplace_back(source.index, std::move(*text));
+            } else if (source.attribute == usbbus::StringAttribute::Configuration ||
+                       source.attribute == usbbus::StringAttribute::Interface) {
+                complete = false;
             }
         }
-        if (model.isHub && *configuration != 0 && depth < kDeepestHub) {
-            model.hub = readHub(device, *configuration, speed, depth + 1);
-        }
-        return model;
+        facts.descriptors = std::move(*descriptors);
+        return facts;
     }
 
     // A configured hub device's hub; none when it shows no ports.
     std::unique_ptr<usbbus::Hub> readHub(const DeviceFolder& device, std::uint32_t configuration,
-                                         std::uint8_t speed, int depth) {
-        const auto ports = device.folder.decimal("maxchild", 255);
-        if (!ports || *ports == 0) return nullptr;
+                                         std::uint32_t ports, std::uint8_t speed, int depth) {
+        if (ports == 0) return nullptr;
         auto hub = std::make_unique<usbbus::Hub>();
         hub->name = u"USB#" + widen(device.name);
-        hub->portCount = static_cast<std::uint8_t>(*ports);
+        hub->portCount = static_cast<std::uint8_t>(ports);
         hub->superSpeed = speed == usb::UsbSuperSpeed;
         SysfsHubOrigin& origin = result_.origins[hub.get()];
         origin.devices.push_back(device.path());
         origin.bus = device.bus;
-        readPorts(device, configuration, *ports, 0, *hub, origin, depth);
+        readPorts(device, configuration, ports, 0, *hub, origin, depth);
         return hub;
     }
 
@@ -292,6 +400,7 @@ private:
     }
 
     SysfsUsbBus& result_;
+    SysfsUsbReader::Cache& cache_;
 };
 
 struct RootHub {
@@ -312,9 +421,23 @@ std::uint32_t lowestBus(const std::vector<RootHub>& roots) {
     return lowest;
 }
 
-}  // namespace
+// A root hub's ports and speed, read once per instance.
+std::optional<RootHubFacts> rootHubFacts(const Folder& folder, SysfsUsbReader::Cache& cache) {
+    bool missing = false;
+    const auto identity = folder.identity("", missing);
+    if (identity) {
+        if (const RootHubFacts* kept = cache.rootHubs.find(folder.path(), *identity)) return *kept;
+    }
+    const auto ports = folder.decimal("maxchild", 255);
+    const auto speed = folder.text("speed");
+    if (!ports || !speed) return std::nullopt;
+    const RootHubFacts facts{*ports, usbbus::parseSpeed(*speed).value_or(usb::UsbFullSpeed)};
+    // No ports yet: its hub driver has not set it up.
+    if (identity && facts.ports != 0) cache.rootHubs.keep(folder.path(), *identity, facts);
+    return facts;
+}
 
-SysfsUsbBus readSysfsUsbBus(const std::string& sysfs) {
+SysfsUsbBus readBus(const std::string& sysfs, SysfsUsbReader::Cache& cache) {
     SysfsUsbBus result;
     result.bus = std::make_shared<usbbus::Bus>();
     const std::string devices = sysfs + "/bus/usb/devices";
@@ -342,11 +465,10 @@ SysfsUsbBus readSysfsUsbBus(const std::string& sysfs) {
         const std::string path = (std::filesystem::path(devices) / target).lexically_normal().string();
         RootHub root{{Folder(path), name, *bus, true}};
         if (!root.device.folder.isOpen()) continue;
-        const auto ports = root.device.folder.decimal("maxchild", 255);
-        const auto speed = root.device.folder.text("speed");
-        if (!ports || !speed) continue;
-        root.ports = *ports;
-        root.speed = usbbus::parseSpeed(*speed).value_or(usb::UsbFullSpeed);
+        const auto facts = rootHubFacts(root.device.folder, cache);
+        if (!facts) continue;
+        root.ports = facts->ports;
+        root.speed = facts->speed;
         byController[std::filesystem::path(path).parent_path().string()].push_back(std::move(root));
     }
 
@@ -360,7 +482,7 @@ SysfsUsbBus readSysfsUsbBus(const std::string& sysfs) {
     }
     std::ranges::sort(controllers, [](const auto& a, const auto& b) { return lowestBus(a.second) < lowestBus(b.second); });
 
-    Reader reader(result);
+    Reader reader(result, cache);
     const std::string devicesRoot = sysfs + "/devices/";
     for (const auto& [path, roots] : controllers) {
         const std::u16string place = folderName(path.starts_with(devicesRoot) ? path.substr(devicesRoot.size()) : path);
@@ -382,6 +504,27 @@ SysfsUsbBus readSysfsUsbBus(const std::string& sysfs) {
     }
     return result;
 }
+
+}  // namespace
+
+SysfsUsbBus readSysfsUsbBus(const std::string& sysfs) {
+    SysfsUsbReader::Cache none;
+    return readBus(sysfs, none);
+}
+
+SysfsUsbReader::SysfsUsbReader(std::string sysfs) : sysfs_(std::move(sysfs)), cache_(std::make_unique<Cache>()) {}
+SysfsUsbReader::~SysfsUsbReader() = default;
+SysfsUsbReader::SysfsUsbReader(SysfsUsbReader&&) noexcept = default;
+SysfsUsbReader& SysfsUsbReader::operator=(SysfsUsbReader&&) noexcept = default;
+
+SysfsUsbBus SysfsUsbReader::read() {
+    SysfsUsbBus result = readBus(sysfs_, *cache_);
+    cache_->devices.endReading();
+    cache_->rootHubs.endReading();
+    return result;
+}
+
+std::size_t SysfsUsbReader::devicesKept() const { return cache_->devices.size() + cache_->rootHubs.size(); }
 
 std::optional<std::string> readSysfsAttribute(const std::string& path, std::error_code& error, IfMissing ifMissing) {
     int cause = 0;

@@ -1,9 +1,11 @@
 // The host's own USB stack on Linux: the kernel's view of the bus (sysfs),
-// read afresh at the start of every scan and answered through the bus model's
-// translator. A scan lists the host-controller interfaces from member 0 on
-// before it opens anything that exists here (no "\\.\HCD<n>" name opens), so
-// that is when the bus is read; the controllers and hubs it then opens are
-// those of that reading.
+// read again at the start of every scan (a reader that keeps what cannot
+// change: sysfs_usb.h) and answered through the bus model's translator. A
+// scan lists the host-controller interfaces from member 0 on before it opens
+// anything that exists here (no "\\.\HCD<n>" name opens), so that is when the
+// bus is read; the controllers and hubs it then opens are those of that
+// reading. Scans run one at a time, under the general lock, and so do the
+// readings.
 #include <memory>
 
 #include "platform/sysfs_usb.h"
@@ -17,10 +19,11 @@ class SysfsUsbStack final : public usbbus::ModelUsbStack {
 private:
     std::shared_ptr<const usbbus::Bus> busToOpen() override { return current_; }
     std::shared_ptr<const usbbus::Bus> busToList(std::uint32_t index) override {
-        if (index == 0 || !current_) current_ = readSysfsUsbBus().bus;
+        if (index == 0 || !current_) current_ = reader_.read().bus;
         return current_;
     }
 
+    SysfsUsbReader reader_;
     std::shared_ptr<const usbbus::Bus> current_;
 };
 

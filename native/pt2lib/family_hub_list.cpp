@@ -14,10 +14,7 @@ HubSide sideOf(const platform::SysfsUsbBus& read, const usbbus::FamilyHubSide& s
             platform::sysfsFolderIdentity(folder).value_or(0)};
 }
 
-}  // namespace
-
-std::vector<NativeHub> readFamilyHubs(const std::string& sysfs) {
-    const platform::SysfsUsbBus read = platform::readSysfsUsbBus(sysfs);
+std::vector<NativeHub> familyHubs(const platform::SysfsUsbBus& read) {
     std::vector<NativeHub> hubs;
     for (const usbbus::FamilyHub& found : usbbus::familyHubsInScanOrder(*read.bus)) {
         NativeHub& hub = hubs.emplace_back();
@@ -27,6 +24,12 @@ std::vector<NativeHub> readFamilyHubs(const std::string& sysfs) {
     }
     return hubs;
 }
+
+}  // namespace
+
+std::vector<NativeHub> readFamilyHubs(const std::string& sysfs) { return familyHubs(platform::readSysfsUsbBus(sysfs)); }
+
+std::vector<NativeHub> readFamilyHubs(platform::SysfsUsbReader& reader) { return familyHubs(reader.read()); }
 
 std::string hubListText(const std::vector<NativeHub>& hubs) {
     std::string text;

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+namespace vostrel::platform {
+class SysfsUsbReader;
+}
+
 namespace vostrel::native {
 
 // One hub device of a hub of the family, as one reading of the bus found it.
@@ -27,6 +31,9 @@ struct NativeHub {
 
 // Reads the whole bus under `sysfs`; hub index k is element k.
 std::vector<NativeHub> readFamilyHubs(const std::string& sysfs = "/sys");
+// The same through `reader`, which reads only what can have changed since
+// its last reading.
+std::vector<NativeHub> readFamilyHubs(platform::SysfsUsbReader& reader);
 
 // One line per hub: its index, its serial number in quotes, and the kernel's
 // names of its hub devices, e.g. `0 "A1B2" 1-1 2-1`. Characters that would

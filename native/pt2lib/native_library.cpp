@@ -9,6 +9,7 @@
 #include <string>
 
 #include "family_hub_list.h"
+#include "platform/sysfs_usb.h"
 #include "port_power.h"
 #include <vostrel/pt2lib_errors.h>
 
@@ -38,6 +39,10 @@ struct State {
     std::map<Pt2Handle, OpenHub> open;
     Pt2Handle next = 1;
     PortPower power;
+    // Taken alone, never with `mutex`: readings of the bus, one at a time,
+    // through one reader that keeps what cannot change between them.
+    std::mutex readingMutex;
+    platform::SysfsUsbReader reader;
 };
 
 // Never destroyed: a host's threads may still call in while the process's
@@ -46,6 +51,12 @@ struct State {
 State& state() {
     static State* const instance = new State;
     return *instance;
+}
+
+std::vector<NativeHub> familyHubs() {
+    State& s = state();
+    std::lock_guard lock(s.readingMutex);
+    return readFamilyHubs(s.reader);
 }
 
 // Records the outcome of a call on the calling thread and on its handle.
@@ -84,14 +95,14 @@ std::optional<int> portOfPin(const NativeHub& hub, std::uint32_t pin) {
 
 std::int32_t getAllHubs(char* buffer) {
     if (buffer == nullptr) return outcome(nullptr, PT2_ERROR_BAD_ARGUMENT);
-    std::string list = hubListText(readFamilyHubs());
+    std::string list = hubListText(familyHubs());
     list.resize(std::min(list.size(), kHubListBytes - 1));
     std::memcpy(buffer, list.c_str(), list.size() + 1);
     return outcome(nullptr, PT2_OK);
 }
 
 Pt2Handle open(std::uint32_t hubIndex) {
-    std::vector<NativeHub> hubs = readFamilyHubs();
+    std::vector<NativeHub> hubs = familyHubs();
     if (hubIndex >= hubs.size()) {
         outcome(nullptr, PT2_ERROR_HUB_GONE);
         return -1;

@@ -9,9 +9,11 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,7 @@
 #include "platform/usb_stack.h"
 #include "platform/usbfs.h"
 #include "test_benches.h"
+#include "usbbus/kernel_attributes.h"
 
 namespace vostrel::test {
 namespace {
@@ -330,6 +333,132 @@ TEST_F(SysfsBus, AnUnreadableAttributeIsReportedOnlyWithVostrelDebug) {
             EXPECT_EQ(written, "");
         }
     }
+}
+
+// A reader that keeps what cannot change between its readings, on the bed of
+// kOneHub: the widget on port 2 of the USB 2 side's hub (1-1), and what it
+// shows of it.
+class SysfsReader : public SysfsBus {
+protected:
+    static constexpr const char* kHub = "/sys/devices/pci0000:00/0000:00:10.0/usb1/1-1";
+
+    struct Seen {
+        std::uint16_t productId = 0;
+        std::u16string product;
+        std::uint16_t address = 0;
+        std::uint8_t configurationValue = 0;
+    };
+
+    // What the reading shows on port `port` of hub 1-1; nothing when empty.
+    std::optional<usbbus::Device> port(int port) {
+        const platform::SysfsUsbBus read = reader_.read();
+        const usbbus::Device* found = read.bus->controllers.front().rootHub->device(1)->hub->device(port);
+        if (found == nullptr) return std::nullopt;
+        usbbus::Device copy;
+        copy.connectionStatus = found->connectionStatus;
+        copy.descriptor = found->descriptor;
+        copy.address = found->address;
+        copy.configurationValue = found->configurationValue;
+        copy.strings = found->strings;
+        return copy;
+    }
+    Seen widget() {
+        const auto device = port(2);
+        if (!device) return {};
+        const usbbus::Bytes* product = device->string(device->descriptor.iProduct, usbbus::kPresentedLanguage);
+        std::u16string text;
+        for (std::size_t at = 2; product != nullptr && at + 1 < product->size(); at += 2) {
+            text += static_cast<char16_t>((*product)[at] | (*product)[at + 1] << 8);
+        }
+        return {device->descriptor.idProduct, text, device->address, device->configurationValue};
+    }
+
+    // Unplugs the widget and plugs in the device of `bed`'s port 2 of 1-1,
+    // with `edit` applied to its blocks.
+    void replaceWidget(const std::string& bed, const std::function<void(std::string&)>& edit = {}) {
+        const std::string widget = std::string(kHub) + "/1-1.2";
+        for (const std::string& gone : {widget + "/1-1.2:1.0", widget}) bus_.remove(gone);
+        const std::size_t start = bed.find("P: " + widget.substr(4) + "\n");
+        ASSERT_NE(start, std::string::npos);
+        std::string blocks = bed.substr(start, bed.find("\n\nP: /devices/pci0000:00/0000:00:10.0/usb2", start) + 2 - start);
+        if (edit) edit(blocks);
+        bus_.load(blocks);
+    }
+
+    MockBus bus_;
+    platform::SysfsUsbReader reader_;
+};
+
+TEST_F(SysfsReader, ADeviceThatCameAgainInItsFolderIsReadAfresh) {
+    const std::string bed = bedOf(kOneHub);
+    bus_.load(bed);
+    const Seen first = widget();
+    ASSERT_EQ(first.product, u"Widget");
+
+    // Another device with the widget's number: only its folder is new (on
+    // many file systems with the widget folder's inode number).
+    std::string gadgetBench = kOneHub;
+    for (const auto& [from, to] : {std::pair{"0x0002", "0x0003"}, std::pair{"Widget", "Gadget"}}) {
+        gadgetBench.replace(gadgetBench.find(from), std::string(from).size(), to);
+    }
+    replaceWidget(bedOf(gadgetBench));
+    const Seen gadget = widget();
+    EXPECT_EQ(gadget.address, first.address);
+    EXPECT_EQ(gadget.productId, 0x0003);
+    EXPECT_EQ(gadget.product, u"Gadget");
+
+    // The widget again, with a number of its own.
+    const std::string number = std::to_string(first.address + 5);
+    replaceWidget(bed, [&](std::string& blocks) {
+        const std::string devnum = "A: devnum=" + std::to_string(first.address) + "\\";  // the text's escaped newline
+        blocks.replace(blocks.find(devnum), devnum.size(), "A: devnum=" + number + "\\");
+    });
+    const Seen again = widget();
+    EXPECT_EQ(again.address, first.address + 5);
+    EXPECT_EQ(again.productId, 0x0002);
+    EXPECT_EQ(again.product, u"Widget");
+}
+
+TEST_F(SysfsReader, AChangedConfigurationAndPortStateShowAtTheNextReading) {
+    bus_.load(bedOf(kOneHub));
+    ASSERT_EQ(widget().configurationValue, 1);
+    bus_.setAttribute(std::string(kHub) + "/1-1.2", "bConfigurationValue", "\n");
+    EXPECT_EQ(widget().configurationValue, 0);
+    bus_.setAttribute(std::string(kHub) + "/1-1.2", "bConfigurationValue", "1\n");
+    const Seen configured = widget();
+    EXPECT_EQ(configured.configurationValue, 1);
+    EXPECT_EQ(configured.product, u"Widget");
+
+    EXPECT_FALSE(port(3));
+    bus_.setAttribute(std::string(kHub) + "/1-1:1.0", "1-1-port3/state", "powered\n");
+    const auto failed = port(3);
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(failed->connectionStatus, usbbus::kDeviceFailedEnumeration);
+    bus_.setAttribute(std::string(kHub) + "/1-1:1.0", "1-1-port3/state", "not attached\n");
+    EXPECT_FALSE(port(3));
+}
+
+// A device seen before costs one file, a port without a device one; what is
+// kept is dropped with the device. The library's stack reads so too.
+TEST_F(SysfsReader, ALaterReadingReadsOnlyWhatCanChangeAndKeepsOnlyWhatItFound) {
+    bus_.load(bedOf(kOneHub));
+    reader_.read();
+    EXPECT_EQ(reader_.devicesKept(), 2u + 3u);  // two root hubs, the hub's two sides, the widget
+    std::uint64_t files = platform::sysfsFilesRead();
+    reader_.read();
+    EXPECT_EQ(platform::sysfsFilesRead() - files, 3u + 7u);
+
+    const auto host = platform::makeHostUsbStack();
+    scanWith(*host);
+    files = platform::sysfsFilesRead();
+    EXPECT_EQ(portRecord(*scanWith(*host), 0, 1).vendorId, 0x1A2B);
+    EXPECT_EQ(platform::sysfsFilesRead() - files, 3u + 7u);
+
+    for (const std::string& gone : {std::string(kHub) + "/1-1.2/1-1.2:1.0", std::string(kHub) + "/1-1.2"}) {
+        bus_.remove(gone);
+    }
+    reader_.read();
+    EXPECT_EQ(reader_.devicesKept(), 2u + 2u);
 }
 
 }  // namespace
