@@ -26,7 +26,7 @@
 #include "frame/locks.h"
 #include "frame/records.h"
 #include "mock_bus.h"
-#include "platform/sysfs_usb.h"
+#include "backends/sysfs_usb.h"
 #include "platform/usb_stack.h"
 #include "platform/usbfs.h"
 #include "scan/monitor_view.h"

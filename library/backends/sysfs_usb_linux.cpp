@@ -1,4 +1,4 @@
-#include "platform/sysfs_usb.h"
+#include "backends/sysfs_usb.h"
 
 #include <dirent.h>
 #include <fcntl.h>

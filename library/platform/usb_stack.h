@@ -69,7 +69,7 @@ void useUsbStack(UsbStack* stack);
 std::unique_ptr<UsbStack> makeEmptyUsbStack();
 
 // The host's own stack: on Linux the kernel's view of the bus under
-// /sys/bus/usb (platform/sysfs_usb.h).
+// /sys/bus/usb (backends/sysfs_usb.h).
 std::unique_ptr<UsbStack> makeHostUsbStack();
 
 // The stack of the module at `path`, a shared library that exports

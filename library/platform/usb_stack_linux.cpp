@@ -6,7 +6,7 @@
 // those of that reading.
 #include <memory>
 
-#include "platform/sysfs_usb.h"
+#include "backends/sysfs_usb.h"
 #include "platform/usb_stack.h"
 #include "usbbus/model_usb_stack.h"
 

@@ -1,6 +1,6 @@
 #include "family_hub_list.h"
 
-#include "platform/sysfs_usb.h"
+#include "backends/sysfs_usb.h"
 #include "usbbus/family_hubs.h"
 #include "usbbus/utf.h"
 

@@ -23,7 +23,7 @@
 #include "core/umockdev_bed.h"
 #include "loaded_library.h"
 #include "mock_bus.h"
-#include "platform/sysfs_usb.h"
+#include "backends/sysfs_usb.h"
 #include "platform/usb_stack.h"
 #include "platform/usbfs.h"
 #include "test_benches.h"
