@@ -19,7 +19,7 @@ HubSide sideOf(const platform::SysfsUsbBus& read, const usbbus::FamilyHubSide& s
 std::vector<NativeHub> readFamilyHubs(const std::string& sysfs) {
     const platform::SysfsUsbBus read = platform::readSysfsUsbBus(sysfs);
     std::vector<NativeHub> hubs;
-    for (const usbbus::FamilyHub& found : usbbus::familyHubsInScanOrder(*read.bus)) {
+    for (const usbbus::FamilyHub& found : usbbus::walkFamilyHubs(*read.bus)) {
         NativeHub& hub = hubs.emplace_back();
         hub.serial = found.serial;
         if (found.usb2) hub.sides.push_back(sideOf(read, found.usb2, false));
