@@ -1,4 +1,4 @@
-// Hub_GetDeviceInfo over the USB-stack double: the time of one whole scan,
+// One scan through the USB I/O controls over the USB-stack double: its time,
 // and the number of device I/O controls it sends, which must equal what
 // the walk needs.
 #include <benchmark/benchmark.h>
@@ -9,7 +9,7 @@
 #include <vostrel/hub_api.h>
 
 #include "frame/records.h"
-#include "platform/usb_stack.h"
+#include "scan/usb_tree_scan.h"
 #include "usb_stack_double.h"
 
 namespace {
@@ -54,19 +54,18 @@ std::uint64_t expectedFullBusIoctls() {
 void runScans(benchmark::State& state, UsbStackDouble& stack, std::uint64_t expected) {
     static const bool locks = (createLocks(), true);
     (void)locks;
-    platform::useUsbStack(&stack);
-    auto block = std::make_unique<DeviceInfoBlock>();
-    Hub_GetDeviceInfo(block.get());
+    auto scan = std::make_unique<ScanBuffer>();
+    ScanUsbTree(stack, *scan);
     stack.resetCounts();
     for (auto _ : state) {
-        Hub_GetDeviceInfo(block.get());
-        benchmark::DoNotOptimize(block->hubCount);
+        *scan = ScanBuffer{};
+        ScanUsbTree(stack, *scan);
+        benchmark::DoNotOptimize(scan->identityCount);
     }
     const double perScan = static_cast<double>(stack.ioctlCount()) / static_cast<double>(state.iterations());
     state.counters["ioctls_per_scan"] = perScan;
     state.counters["expected_ioctls"] = static_cast<double>(expected);
     if (perScan != static_cast<double>(expected)) state.SkipWithError("device I/O control count differs");
-    platform::useUsbStack(nullptr);
 }
 
 void BM_GetDeviceInfo_FullBus(benchmark::State& state) {

@@ -11,6 +11,7 @@
 #include "fuzz_input.h"
 #include <vostrel/hub_api.h>
 #include "scan/monitor_view.h"
+#include "backends/bus_sources.h"
 #include "scan/usb_tree_scan.h"
 #include "usb_stack_double.h"
 
@@ -144,10 +145,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     stack.interfaceListFails = in.below(8) == 1;
     stack.addFault([&bus](const test::IoctlCall&, test::IoctlAnswer& answer) { bus.spoil(answer); });
-    platform::useUsbStack(&stack);
+    backends::useBusSource(&stack);
 
     const auto scan = std::make_unique<ScanBuffer>();
-    ScanUsbTree(*scan);
+    ScanUsbTree(stack, *scan);
     check(scan->count5744 <= kMaxHubs && scan->count2744 <= kMaxHubs && scan->identityCount <= kMaxHubs);
     for (const auto& slot : scan->serials) checkText(slot);
 
@@ -169,6 +170,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     check(stack.openHandles() == 0 && stack.badCloses() == 0);
-    platform::useUsbStack(nullptr);
+    backends::useBusSource(nullptr);
     return 0;
 }

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "frame/locks.h"
-#include "platform/usb_stack.h"
+#include "backends/bus_sources.h"
 #include "portctl/port_switch.h"
 #include "recovery/monitor.h"
 #include "recovery/settings.h"
@@ -29,7 +29,7 @@ void libraryUnload() {
         std::lock_guard lock(generalLock());
         saveSettingsIfChanged();
         ClearControllerList();
-        platform::releaseUsbStack();
+        backends::releaseBusSource();
     }
     deleteLocks();
     releaseVendorLibrary();

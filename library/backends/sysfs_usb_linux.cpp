@@ -153,8 +153,6 @@ std::optional<std::set<std::string>> listFolder(const std::string& path, bool& m
     return namesIn(stream);
 }
 
-std::u16string widen(std::string_view text) { return {text.begin(), text.end()}; }
-
 // A USB device folder: the root hub "usb<bus>" or a device "<bus>-<ports>".
 struct DeviceFolder {
     Folder folder;
@@ -246,7 +244,7 @@ private:
         const auto ports = device.folder.decimal("maxchild", 255);
         if (!ports || *ports == 0) return nullptr;
         auto hub = std::make_unique<usbbus::Hub>();
-        hub->name = u"USB#" + widen(device.name);
+        hub->kernelName = device.name;
         hub->portCount = static_cast<std::uint8_t>(*ports);
         hub->superSpeed = speed == usb::UsbSuperSpeed;
         SysfsHubOrigin& origin = result_.origins[hub.get()];
@@ -300,12 +298,6 @@ struct RootHub {
     std::uint8_t speed = 0;
 };
 
-std::u16string folderName(std::string_view path) {
-    std::u16string name = widen(path);
-    std::replace(name.begin(), name.end(), u'/', u'#');
-    return name;
-}
-
 std::uint32_t lowestBus(const std::vector<RootHub>& roots) {
     std::uint32_t lowest = roots.front().device.bus;
     for (const RootHub& root : roots) lowest = std::min(lowest, root.device.bus);
@@ -317,6 +309,7 @@ std::uint32_t lowestBus(const std::vector<RootHub>& roots) {
 SysfsUsbBus readSysfsUsbBus(const std::string& sysfs) {
     SysfsUsbBus result;
     result.bus = std::make_shared<usbbus::Bus>();
+    result.bus->opensByName = false;
     const std::string devices = sysfs + "/bus/usb/devices";
     bool missing = false;
     const auto names = listFolder(devices, missing);
@@ -361,15 +354,11 @@ SysfsUsbBus readSysfsUsbBus(const std::string& sysfs) {
     std::ranges::sort(controllers, [](const auto& a, const auto& b) { return lowestBus(a.second) < lowestBus(b.second); });
 
     Reader reader(result);
-    const std::string devicesRoot = sysfs + "/devices/";
     for (const auto& [path, roots] : controllers) {
-        const std::u16string place = folderName(path.starts_with(devicesRoot) ? path.substr(devicesRoot.size()) : path);
         usbbus::Controller& controller = result.bus->controllers.emplace_back();
-        controller.interfacePath = u"\\\\?\\usb#" + place + u"#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}";
-        controller.driverKey = u"{36fc9e60-c465-11cf-8056-444553540000}\\" + place;
         controller.rootHub = std::make_unique<usbbus::Hub>();
         usbbus::Hub& hub = *controller.rootHub;
-        hub.name = u"USB#ROOT_HUB#" + widen(roots.front().device.name);
+        hub.kernelName = roots.front().device.name;
         SysfsHubOrigin& origin = result.origins[&hub];
         origin.bus = roots.front().device.bus;
         int offset = 0;

@@ -1,11 +1,9 @@
 #include "scan/hub_identity.h"
 
-#include <memory>
+#include <algorithm>
 #include <new>
 
-#include "frame/text.h"
-#include "scan/block_merge.h"
-#include "scan/usb_tree_scan.h"
+#include "backends/bus_sources.h"
 
 namespace vostrel {
 
@@ -20,11 +18,9 @@ std::uint32_t hubSerialHash(std::u16string_view serial) {
     return hash == 0 ? 1 : hash;
 }
 
-void identitiesOfScan(const ScanBuffer& scan, HubIdentities& identities) {
-    identities.count = scannedHubCount(scan);
-    for (int k = 0; k < identities.count; ++k) {
-        identities.serialHash[k] = hubSerialHash({scan.serials[k], textLength(scan.serials[k])});
-    }
+void identitiesOfHubs(const std::vector<usbbus::FamilyHub>& hubs, HubIdentities& identities) {
+    identities.count = std::min<int>(static_cast<int>(hubs.size()), kMaxHubs);
+    for (int k = 0; k < identities.count; ++k) identities.serialHash[k] = hubSerialHash(hubs[k].serial);
 }
 
 int findHubBySerialHash(const HubIdentities& identities, std::uint32_t serialHash) {
@@ -34,21 +30,15 @@ int findHubBySerialHash(const HubIdentities& identities, std::uint32_t serialHas
     return -1;
 }
 
-std::vector<ScannedHub> scannedHubs(const ScanBuffer& scan) {
-    std::vector<ScannedHub> hubs;
-    for (int k = 0; k < scannedHubCount(scan); ++k) {
-        std::string location(scan.locations[k], kLocationChars);
-        location.resize(location.find('\0') == std::string::npos ? kLocationChars : location.find('\0'));
-        hubs.push_back({std::u16string(scan.serials[k], textLength(scan.serials[k])), std::move(location)});
-    }
-    return hubs;
-}
-
 std::vector<ScannedHub> scanHubsNow() {
-    const std::unique_ptr<ScanBuffer> scan(new (std::nothrow) ScanBuffer());
-    if (!scan) return {};
-    ScanUsbTree(*scan);
-    return scannedHubs(*scan);
+    try {
+        const auto bus = backends::busSource().read();
+        std::vector<ScannedHub> hubs;
+        for (const usbbus::FamilyHub& hub : usbbus::walkFamilyHubs(*bus)) hubs.push_back({hub.serial, hub.location});
+        return hubs;
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
 }
 
 }  // namespace vostrel

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "frame/records.h"
-#include "scan/scan_buffer.h"
+#include "usbbus/family_hubs.h"
 
 namespace vostrel {
 
@@ -25,7 +25,7 @@ struct HubIdentities {
     std::uint32_t serialHash[kMaxHubs];
 };
 
-void identitiesOfScan(const ScanBuffer& scan, HubIdentities& identities);
+void identitiesOfHubs(const std::vector<usbbus::FamilyHub>& hubs, HubIdentities& identities);
 
 // The lowest hub index whose digest is `serialHash`, or -1.
 int findHubBySerialHash(const HubIdentities& identities, std::uint32_t serialHash);
@@ -36,13 +36,11 @@ struct ScannedHub {
     std::string location;
 };
 
-// The hubs of one scan, by hub index.
-std::vector<ScannedHub> scannedHubs(const ScanBuffer& scan);
-
 // The hubs on the bus now, by a scan of the caller's own, for a program that
 // must tell whether the hub at an index is still the hub it showed there.
 // None when the scan cannot be made. The caller holds no lock of the library
-// and runs no other scan meanwhile.
+// and runs no other scan meanwhile: the bus is read from the chosen source
+// (backends/bus_sources.h) without the general lock.
 std::vector<ScannedHub> scanHubsNow();
 
 }  // namespace vostrel

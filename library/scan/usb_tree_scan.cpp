@@ -112,9 +112,8 @@ std::u16string familyHubSerial(const USB_DEVICE_DESCRIPTOR& device, const std::o
 
 }  // namespace
 
-void ScanUsbTree(ScanBuffer& buffer) {
+void ScanUsbTree(platform::UsbStack& stack, ScanBuffer& buffer) {
     ClearControllerList();
-    platform::UsbStack& stack = platform::usbStack();
     try {
         for (int n = 9; n >= 0; --n) {
             const UsbDevice controller(stack, kDevicePrefix + u"HCD" + static_cast<char16_t>(u'0' + n));

@@ -11,18 +11,13 @@
 #include "usbbus/usb_ioctl.h"
 #include "scan/scan_buffer.h"
 #include "scan/usb_device.h"
+#include "usbbus/family_hubs.h"
 
 namespace vostrel {
 
-// Hubs nest at most five deep below a root hub on a real bus; the walk goes
-// a little further and then stops, so a stack that reports a hub below
-// itself cannot make it recurse without end.
-inline constexpr int kMaxHubDepth = 7;
-// A bus has at most 127 devices; hubs opened per host controller beyond
-// that are not scanned.
-inline constexpr int kMaxHubsPerController = 127;
-// Interface list members tried at most.
-inline constexpr std::uint32_t kMaxControllerInterfaces = 256;
+inline constexpr int kMaxHubDepth = usbbus::kDeepestHub;
+inline constexpr int kMaxHubsPerController = usbbus::kHubsPerController;
+inline constexpr std::uint32_t kMaxControllerInterfaces = usbbus::kControllerInterfaces;
 
 // Where one host controller's walk is.
 struct ScanWalk {
@@ -33,8 +28,9 @@ struct ScanWalk {
     int hubsLeft = kMaxHubsPerController;
 };
 
-// Scans the whole tree into `buffer`, which the caller passes zeroed.
-void ScanUsbTree(ScanBuffer& buffer);
+// Scans the whole tree of `stack` into `buffer`, which the caller passes
+// zeroed.
+void ScanUsbTree(platform::UsbStack& stack, ScanBuffer& buffer);
 
 // Scans one opened host controller unless it was scanned already in this
 // scan.

@@ -22,13 +22,12 @@
 #include "loaded_library.h"
 #include "emulated_hubs.h"
 #include "native_bed.h"
+#include "backends/bus_sources.h"
 #include "native_library.h"
-#include "platform/usb_stack.h"
 #include "platform/usbfs.h"
 #include <vostrel/pt2lib_errors.h>
-#include "scan/scan_buffer.h"
-#include "scan/usb_tree_scan.h"
 #include "test_benches.h"
+#include "usbbus/family_hubs.h"
 #include "usbbus/utf.h"
 
 namespace vostrel::test {
@@ -36,18 +35,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The serial strings of the hubs as the hub library's scan numbers them,
-// scanning the bed through its own Linux stack.
+// The serial strings of the hubs as the hub library numbers them, reading
+// the bed through its own Linux stack.
 std::vector<std::string> scannedSerials() {
-    const auto stack = platform::makeHostUsbStack();
-    platform::useUsbStack(stack.get());
-    auto buffer = std::make_unique<ScanBuffer>();
-    std::memset(buffer.get(), 0, sizeof *buffer);
-    ScanUsbTree(*buffer);
-    platform::useUsbStack(nullptr);
     std::vector<std::string> serials;
-    for (int k = 0; k < buffer->identityCount; ++k) {
-        serials.push_back(usbbus::utf16ToUtf8(std::u16string(buffer->serials[k])));
+    for (const usbbus::FamilyHub& hub : usbbus::walkFamilyHubs(*backends::makeHostBusSource()->read())) {
+        serials.push_back(usbbus::utf16ToUtf8(hub.serial));
     }
     return serials;
 }

@@ -1,7 +1,7 @@
-// The order in which the scan numbers the family's hubs, as the bus model
-// states it (usbbus/family_hubs.h) for the vendor library implementations
-// and the simulator: on buses built to reach every rule of the walk, the
-// scan's identities and the model's order agree, side by side.
+// The walk over the bus model (usbbus/family_hubs.h) against the scan through
+// the USB I/O controls answered from the same model: on buses built to reach
+// every rule of the walk, both number the same hubs in the same order, with
+// the same records byte for byte, locations and devices' serials.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "scan/usb_tree_scan.h"
+#include "frame/text.h"
 #include "scan_fixture.h"
 #include "usbbus/family_hubs.h"
 
@@ -32,20 +33,37 @@ void markHubs(usbbus::Hub& hub, std::uint16_t& next, int depthLeft = 16) {
     }
 }
 
-// "vendor:product" of the device on port 1 of a hub, as the scan recorded
-// it or as the model holds it; "-" for none.
-std::string port1(const PortInfoRecord& record) {
-    return record.vendorId == 0 ? "-" : std::to_string(record.vendorId) + ":" + std::to_string(record.productId);
+// One identity as the scan through the I/O controls recorded it, and as the
+// walk gives it: serial, location, then each table's four records and the
+// devices' serials, all byte for byte.
+std::string recorded(const ScanBuffer& scan, const DeviceSerials& serials, int k) {
+    std::string text(reinterpret_cast<const char*>(scan.serials[k]), 2 * textLength(scan.serials[k]));
+    text += "|" + std::string(scan.locations[k]) + "|";
+    text.append(reinterpret_cast<const char*>(&scan.ports2744[4 * k]), 4 * sizeof(PortInfoRecord));
+    text.append(reinterpret_cast<const char*>(&scan.ports5744[4 * k]), 4 * sizeof(PortInfoRecord));
+    for (int p = 0; p < 4; ++p) {
+        for (const std::u16string& serial : {serials.ports2744[4 * k + p], serials.ports5744[4 * k + p]}) {
+            text += "|" + std::string(serial.begin(), serial.end());
+        }
+    }
+    return text;
 }
-std::string port1(const usbbus::FamilyHubSide& side) {
-    const usbbus::Device* device = side ? side.hub->device(1) : nullptr;
-    if (device == nullptr || device->descriptor.idVendor == 0) return "-";
-    return std::to_string(device->descriptor.idVendor) + ":" + std::to_string(device->descriptor.idProduct);
+std::string recorded(const usbbus::FamilyHub& hub) {
+    std::string text(reinterpret_cast<const char*>(hub.serial.data()), 2 * hub.serial.size());
+    text += "|" + hub.location + "|";
+    text.append(reinterpret_cast<const char*>(hub.usb2.ports.data()), 4 * sizeof(PortInfoRecord));
+    text.append(reinterpret_cast<const char*>(hub.superSpeed.ports.data()), 4 * sizeof(PortInfoRecord));
+    for (int p = 0; p < 4; ++p) {
+        for (const std::u16string& serial : {hub.usb2.deviceSerials[p], hub.superSpeed.deviceSerials[p]}) {
+            text += "|" + std::string(serial.begin(), serial.end());
+        }
+    }
+    return text;
 }
 
 using FamilyHubOrder = ScanTest;
 
-TEST_F(FamilyHubOrder, TheModelsOrderIsTheScansOnEveryRuleOfTheWalk) {
+TEST_F(FamilyHubOrder, TheWalkRecordsWhatTheScanThroughTheControlsRecordsOnEveryRule) {
     const struct {
         const char* label;
         std::function<void(UsbStackDouble&)> build;
@@ -97,6 +115,22 @@ TEST_F(FamilyHubOrder, TheModelsOrderIsTheScansOnEveryRuleOfTheWalk) {
              plugFamily(root, 5, u"E", 0x2744, u"FAILED").status(2);
              plugFamily(root, 6, u"F", 0x2744, u"NOLIST").languages({});
          }},
+        {"records: older driver, short hub, failed and unconfigured devices, strings in the second language",
+         [](UsbStackDouble& stack) {
+             UsbHubDouble root = stack.addController({.number = 0}).rootHub(u"R", 3);
+             UsbHubDouble older = plugFamily(root, 1, u"OLD", 0x2744, u"OLD").hub();
+             older->olderDriver = true;
+             older.plug(2).speed(usb::UsbLowSpeed).product(u"Mouse");
+             older.plug(3).speed(usb::UsbHighSpeed).serial(u"DISK").manufacturer(u"Maker");
+             UsbHubDouble small = plugFamily(root, 2, u"SMALL", 0x5744, u"OLD").hub();
+             small->portCount = 2;
+             small.plug(1).speed(usb::UsbSuperSpeed).status(2).product(u"Gone");
+             small.plug(2).configured(0).languages({0x0407, 0x0409}).rawString(2, 0x0407, std::nullopt).string(
+                 2, 0x0409, std::u16string(u"Two\0Parts", 9));
+             UsbHubDouble third = plugFamily(root, 3, u"THIRD", 0x2744, u"THIRD").hub();
+             third.plug(1).product(u"No configuration").configuration(std::nullopt);
+             third.plug(4).deviceClass(9, 1).serial(u"X").languages({});
+         }},
         {"hubs that cannot be walked: silent, unnamed, too deep, renamed",
          [](UsbStackDouble& stack) {
              UsbHubDouble root = stack.addController({.number = 0}).rootHub(u"R", 4);
@@ -118,23 +152,15 @@ TEST_F(FamilyHubOrder, TheModelsOrderIsTheScansOnEveryRuleOfTheWalk) {
         for (usbbus::Controller& controller : stack.bus().controllers) {
             if (controller.rootHub) markHubs(*controller.rootHub, next);
         }
-        platform::useUsbStack(&stack);
         auto buffer = std::make_unique<ScanBuffer>();
-        ScanUsbTree(*buffer);
-        platform::useUsbStack(&stack_);
+        const auto serials = std::make_unique<DeviceSerials>();
+        buffer->deviceSerials = serials.get();
+        ScanUsbTree(stack, *buffer);
 
-        // Each identity: its serial, then whose records each table keeps.
-        std::vector<std::string> scanned, modelled;
-        for (int k = 0; k < buffer->identityCount; ++k) {
-            const std::u16string serial = buffer->serials[k];
-            scanned.push_back(std::string(serial.begin(), serial.end()) + " " + port1(buffer->ports2744[4 * k]) +
-                              " " + port1(buffer->ports5744[4 * k]));
-        }
-        for (const usbbus::FamilyHub& hub : usbbus::familyHubsInScanOrder(stack.bus())) {
-            modelled.push_back(std::string(hub.serial.begin(), hub.serial.end()) + " " + port1(hub.usb2) + " " +
-                               port1(hub.superSpeed));
-        }
-        EXPECT_EQ(modelled, scanned) << label;
+        std::vector<std::string> scanned, walked;
+        for (int k = 0; k < buffer->identityCount; ++k) scanned.push_back(recorded(*buffer, *serials, k));
+        for (const usbbus::FamilyHub& hub : usbbus::walkFamilyHubs(stack.bus())) walked.push_back(recorded(hub));
+        EXPECT_EQ(walked, scanned) << label;
         EXPECT_FALSE(scanned.empty()) << label;
     }
 }

@@ -21,9 +21,9 @@ UsbDeviceDouble plugFamily(UsbHubDouble hub, int port, std::u16string name, std:
 
 std::u16string serialOf(const ScanBuffer& scan, int k) { return scan.serials[k]; }
 
-std::unique_ptr<ScanBuffer> scan() {
+std::unique_ptr<ScanBuffer> scan(platform::UsbStack& stack) {
     auto buffer = std::make_unique<ScanBuffer>();
-    ScanUsbTree(*buffer);
+    ScanUsbTree(stack, *buffer);
     return buffer;
 }
 
@@ -47,7 +47,7 @@ TEST_F(TreeScan, IdentitiesFollowNumberedControllersDownwardsThenTheListDepthFir
     plugFamily(two, 2, u"LAST", 0x5744, u"LAST");
     two.plug(3).ids(0x0424, 0x2744).serial(u"NOHUB");
 
-    const auto s = scan();
+    const auto s = scan(stack_);
     ASSERT_EQ(s->identityCount, 5);
     const std::u16string order[] = {u"SEVEN", u"OUTER", u"INNER", u"LAST", u"LISTED"};
     for (int k = 0; k < 5; ++k) EXPECT_EQ(serialOf(*s, k), order[k]);
@@ -65,7 +65,7 @@ TEST_F(TreeScan, FamilyHubGetsFourRecordsWhateverPortCountItReports) {
     hub.plug(4).ids(0x1111, 0x0004);
     hub.plug(5).ids(0x1111, 0x0005);
     plugFamily(hub, 6, u"BEYOND", 0x5744, u"B");  // not a recorded port, but walked
-    const auto s = scan();
+    const auto s = scan(stack_);
     ASSERT_EQ(s->identityCount, 2);
     EXPECT_EQ(s->ports2744[3].productId, 0x0004);
     EXPECT_EQ(s->ports2744[4].connectionStatus, 0u);  // nothing spills into the next identity
@@ -84,7 +84,7 @@ TEST_F(TreeScan, EqualSerialsShareOneIdentityAndTheLaterHubReplacesTheEarlier) {
     root.plugHub(3, u"NOSERIAL1").ids(0x0424, 0x2744);
     root.plugHub(4, u"NOSERIAL2").ids(0x0424, 0x5744).serial(u"S").languages({});
 
-    const auto s = scan();
+    const auto s = scan(stack_);
     EXPECT_EQ(s->identityCount, 2);
     EXPECT_EQ(s->count2744, 3);
     EXPECT_EQ(s->count5744, 1);
@@ -97,19 +97,17 @@ TEST_F(TreeScan, EqualSerialsShareOneIdentityAndTheLaterHubReplacesTheEarlier) {
 TEST_F(TreeScan, OnlyTheFirst32IdentitiesAndHubDevicesPerProductAreRecorded) {
     auto hubs = stack_.addFamilyHubs(34, Link::Usb3);  // each shows one of its hub devices only
     for (std::size_t i = 0; i < hubs.size(); ++i) (i % 2 ? hubs[i].device5744 : hubs[i].device2744)->ids(1, 1);
-    auto s = scan();
+    auto s = scan(stack_);
     EXPECT_EQ(s->identityCount, 32);
     EXPECT_EQ(s->count5744, 16);
     EXPECT_EQ(s->count2744, 16);
     EXPECT_EQ(serialOf(*s, 31), u"VH0032");
 
     UsbStackDouble same;  // 33 hub devices under one serial
-    platform::useUsbStack(&same);
     for (FamilyHub& hub : same.addFamilyHubs(33, Link::Usb2)) hub.device2744->serial(u"ONE");
-    s = scan();
+    s = scan(same);
     EXPECT_EQ(s->identityCount, 1);
     EXPECT_EQ(s->count2744, 32);
-    platform::useUsbStack(&stack_);
 }
 
 // Opening "R" or "W" finds the root hub again: a chain of hubs without end,
@@ -118,7 +116,7 @@ TEST_F(TreeScan, HubsThatReportThemselvesBelowThemselvesEndTheWalk) {
     stack_.addController({.number = 0, .driverKey = u"0"}).rootHub(u"R", 1).plugHub(1, u"R");
     UsbHubDouble wide = stack_.addController({.number = 1, .driverKey = u"1"}).rootHub(u"W", 255);
     for (int port = 1; port <= 255; ++port) wide.plugHub(port, u"W");
-    scan();
+    scan(stack_);
     EXPECT_LE(stack_.openCount(), 10u + (1 + kMaxHubDepth) + kMaxHubsPerController);
 }
 
@@ -134,7 +132,7 @@ TEST_F(TreeScan, FailuresLeaveTheirItemOut) {
                u"F");
     stack_.interfaceListFails = true;
 
-    const auto s = scan();
+    const auto s = scan(stack_);
     ASSERT_EQ(s->identityCount, 1);
     EXPECT_EQ(serialOf(*s, 0), u"");  // recorded under the empty serial
     EXPECT_EQ(s->count2744, 1);
@@ -150,7 +148,7 @@ TEST_F(TreeScan, KeepsTheDevicesSerialsOnlyWhenGivenATable) {
     hub.plug(3).product(u"No serial");
     hub.plug(1).serial(u"BROKEN").status(DeviceFailedEnumeration);
 
-    const auto plain = scan();
+    const auto plain = scan(stack_);
     const std::uint64_t questions = stack_.ioctlCount();
     EXPECT_EQ(plain->deviceSerials, nullptr);
 
@@ -158,7 +156,7 @@ TEST_F(TreeScan, KeepsTheDevicesSerialsOnlyWhenGivenATable) {
     serials.ports2744[3] = u"stale";
     auto kept = std::make_unique<ScanBuffer>();
     kept->deviceSerials = &serials;
-    ScanUsbTree(*kept);
+    ScanUsbTree(stack_, *kept);
     EXPECT_EQ(stack_.ioctlCount(), 2 * questions);
     EXPECT_EQ(serials.ports2744[0], u"USB2-SIDE");
     EXPECT_EQ(serials.ports5744[2], u"SS-SIDE");
@@ -177,7 +175,7 @@ TEST_F(TreeScan, AsksEachQuestionOnce) {
     UsbDeviceDouble hubDevice = plugFamily(root, 2, u"H", 0x2744, u"S").manufacturer(u"M").product(u"P");  // 7
     hubDevice.hub().plug(1).languages({0x0409, 0x0407}).manufacturer(u"M").product(u"P");              // 8
     hubDevice.hub().plug(2).string(4, u"I").configuration(UsbDeviceDouble::configurationWith(0, 4));   // 5
-    scan();
+    scan(stack_);
     // The controller's two names in two steps and the root hub's node
     // information; the family hub's name in two steps and node information;
     // its ports asked for its records, then walked, two of them empty.
