@@ -1,7 +1,8 @@
 // The order in which the scan numbers the family's hubs, as the bus model
 // states it (usbbus/family_hubs.h) for the vendor library implementations
 // and the simulator: on buses built to reach every rule of the walk, the
-// scan's identities and the model's order agree, side by side.
+// scan's identities, the model's order and the order of the bus the Windows
+// reader reads agree, side by side.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "backends/usb_stack_reader.h"
 #include "scan/usb_tree_scan.h"
 #include "scan_fixture.h"
 #include "usbbus/family_hubs.h"
@@ -124,7 +126,7 @@ TEST_F(FamilyHubOrder, TheModelsOrderIsTheScansOnEveryRuleOfTheWalk) {
         platform::useUsbStack(&stack_);
 
         // Each identity: its serial, then whose records each table keeps.
-        std::vector<std::string> scanned, modelled;
+        std::vector<std::string> scanned, modelled, read;
         for (int k = 0; k < buffer->identityCount; ++k) {
             const std::u16string serial = buffer->serials[k];
             scanned.push_back(std::string(serial.begin(), serial.end()) + " " + port1(buffer->ports2744[4 * k]) +
@@ -134,7 +136,13 @@ TEST_F(FamilyHubOrder, TheModelsOrderIsTheScansOnEveryRuleOfTheWalk) {
             modelled.push_back(std::string(hub.serial.begin(), hub.serial.end()) + " " + port1(hub.usb2) + " " +
                                port1(hub.superSpeed));
         }
+        // The Windows reader's bus holds what the walk needs of the stack.
+        for (const usbbus::FamilyHub& hub : usbbus::familyHubsInScanOrder(*backends::readBusThroughUsbStack(stack))) {
+            read.push_back(std::string(hub.serial.begin(), hub.serial.end()) + " " + port1(hub.usb2) + " " +
+                           port1(hub.superSpeed));
+        }
         EXPECT_EQ(modelled, scanned) << label;
+        EXPECT_EQ(read, scanned) << label;
         EXPECT_FALSE(scanned.empty()) << label;
     }
 }
