@@ -1,6 +1,5 @@
 #include "bus_records.h"
 
-#include "platform/usb_stack.h"
 #include "scan/usb_tree_scan.h"
 #include "usbbus/model_usb_stack.h"
 
@@ -22,13 +21,17 @@ private:
 
 // Today's walk answers the bus through the translator and scans that.
 std::unique_ptr<ScanBuffer> walkRecords(std::shared_ptr<const usbbus::Bus> bus, DeviceSerials* serials) {
-    FixedBusStack stack(std::move(bus));
+    const auto stack = stackAnswering(std::move(bus));
     auto records = std::make_unique<ScanBuffer>();
     records->deviceSerials = serials;
-    platform::useUsbStack(&stack);
+    platform::useUsbStack(stack.get());
     ScanUsbTree(*records);
     platform::useUsbStack(nullptr);
     return records;
+}
+
+std::unique_ptr<platform::UsbStack> stackAnswering(std::shared_ptr<const usbbus::Bus> bus) {
+    return std::make_unique<FixedBusStack>(std::move(bus));
 }
 
 }  // namespace vostrel::test

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "platform/usb_stack.h"
 #include "scan/scan_buffer.h"
 #include "usbbus/bus_model.h"
 
@@ -13,5 +14,8 @@ namespace vostrel::test {
 // serial numbers. Installs its own stack behind the library's USB seam for
 // the time of the walk and none afterwards.
 std::unique_ptr<ScanBuffer> walkRecords(std::shared_ptr<const usbbus::Bus> bus, DeviceSerials* serials = nullptr);
+
+// A stack that answers from `bus`, for the library's exports to scan.
+std::unique_ptr<platform::UsbStack> stackAnswering(std::shared_ptr<const usbbus::Bus> bus);
 
 }  // namespace vostrel::test
