@@ -57,8 +57,8 @@ std::optional<Device> askConnection(const UsbDevice& hub, std::uint32_t port, bo
         if (!hub.control(IOCTL_USB_GET_NODE_CONNECTION_INFORMATION, &answer, sizeof answer, &answer, sizeof answer)) {
             return std::nullopt;
         }
-        static_assert(offsetof(USB_NODE_CONNECTION_INFORMATION, LowSpeed) ==
-                      offsetof(USB_NODE_CONNECTION_INFORMATION_EX, Speed));
+        static_assert(sizeof answer == sizeof info && offsetof(USB_NODE_CONNECTION_INFORMATION, LowSpeed) ==
+                                                          offsetof(USB_NODE_CONNECTION_INFORMATION_EX, Speed));
         std::memcpy(&info, &answer, sizeof info);
         info.Speed = answer.LowSpeed ? UsbLowSpeed : UsbFullSpeed;
     }

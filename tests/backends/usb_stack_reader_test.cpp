@@ -168,7 +168,9 @@ TEST_F(ReadThroughStack, FamilyHubGetsFourRecordsWhateverPortCountItReports) {
     counted.plug(4).ids(0x3333, 0x0004);
     stack_.addFault([](const IoctlCall& call, IoctlAnswer& answer) {
         constexpr std::size_t kPortCountAt = offsetof(USB_NODE_INFORMATION, u) + 2;
-        if (call.code == IOCTL_USB_GET_NODE_INFORMATION && answer.out[kPortCountAt] == 4) answer.out[kPortCountAt] = 2;
+        // The root hub name's answer shares the code.
+        if (call.code != IOCTL_USB_GET_NODE_INFORMATION || call.outSize != sizeof(USB_NODE_INFORMATION)) return;
+        if (answer.out[kPortCountAt] == 4) answer.out[kPortCountAt] = 2;
     });
 
     const auto s = records();
