@@ -70,7 +70,10 @@ struct Hub {
     bool superSpeed = false;      // a SuperSpeed hub descriptor
     bool olderDriver = false;     // answers only the older connection query
     bool answersNodeInformation = true;
-    std::map<int, Device> devices;  // by port number; a port without one is empty
+    // By port number; a port without one is empty. A hub may answer for a
+    // port beyond portCount: a device there is answered and recorded, never
+    // walked.
+    std::map<int, Device> devices;
 
     // The device on port `port`, or null.
     const Device* device(int port) const;

@@ -62,16 +62,15 @@ void copyString(const Device& device, std::uint8_t index, HubChar16 (&field)[HUB
     field[n] = u'\0';
 }
 
-// The record of port `port` of `hub` and the serial of the device there.
-// A hub driver that answers only the older connection query reports a
-// low-speed flag, which reads as full speed for every other device and for
-// an empty port.
+// The record of port `port` of `hub` and the serial of the device there; all
+// zero for a port the hub neither counts nor holds a device on. A hub driver
+// that answers only the older connection query reports a low-speed flag,
+// which reads as full speed for every other device and for an empty port.
 PortInfoRecord portRecord(const Hub& hub, int port, std::u16string& serial) {
     PortInfoRecord record{};
-    if (port > hub.portCount) return record;
     const Device* device = hub.device(port);
     if (device == nullptr) {
-        if (hub.olderDriver) record.speed = usb::UsbFullSpeed;
+        if (hub.olderDriver && port <= hub.portCount) record.speed = usb::UsbFullSpeed;
         return record;
     }
     const usb::USB_DEVICE_DESCRIPTOR& descriptor = device->descriptor;

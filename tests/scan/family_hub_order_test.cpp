@@ -1,7 +1,9 @@
 // The walk over the bus model (usbbus/family_hubs.h) against the scan through
 // the USB I/O controls answered from the same model: on buses built to reach
-// every rule of the walk, both number the same hubs in the same order, with
-// the same records byte for byte, locations and devices' serials.
+// every rule of the walk, the walk of the model and the walk of the bus the
+// Windows reader reads through those controls number the same hubs as the
+// scan, in the same order, with the same records byte for byte, locations and
+// devices' serials.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -9,8 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "scan/usb_tree_scan.h"
+#include "backends/usb_stack_reader.h"
 #include "frame/text.h"
+#include "scan/usb_tree_scan.h"
 #include "scan_fixture.h"
 #include "usbbus/family_hubs.h"
 
@@ -157,10 +160,13 @@ TEST_F(FamilyHubOrder, TheWalkRecordsWhatTheScanThroughTheControlsRecordsOnEvery
         buffer->deviceSerials = serials.get();
         ScanUsbTree(stack, *buffer);
 
-        std::vector<std::string> scanned, walked;
+        std::vector<std::string> scanned, walked, read;
         for (int k = 0; k < buffer->identityCount; ++k) scanned.push_back(recorded(*buffer, *serials, k));
         for (const usbbus::FamilyHub& hub : usbbus::walkFamilyHubs(stack.bus())) walked.push_back(recorded(hub));
+        const auto readBus = backends::readBusThroughUsbStack(stack);
+        for (const usbbus::FamilyHub& hub : usbbus::walkFamilyHubs(*readBus)) read.push_back(recorded(hub));
         EXPECT_EQ(walked, scanned) << label;
+        EXPECT_EQ(read, scanned) << label;
         EXPECT_FALSE(scanned.empty()) << label;
     }
 }
