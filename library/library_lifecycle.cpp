@@ -8,7 +8,6 @@
 #include "portctl/port_switch.h"
 #include "recovery/monitor.h"
 #include "recovery/settings.h"
-#include "scan/controller_list.h"
 #include "scan/device_views.h"
 
 namespace vostrel {
@@ -17,7 +16,6 @@ void libraryLoad() {
     std::memset(&settings(), 0, sizeof(AutoCheckSettings));
     createLocks();
     registerMonitorForkHandlers();
-    ClearControllerList();
     resetDeviceViews();
     loadSettings();  // also turns a stored interval or off time of 0 into the defaults
     if (settings().enabled) startMonitor(StartDelay::Yes);
@@ -28,7 +26,6 @@ void libraryUnload() {
     {
         std::lock_guard lock(generalLock());
         saveSettingsIfChanged();
-        ClearControllerList();
         backends::releaseBusSource();
     }
     deleteLocks();

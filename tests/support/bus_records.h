@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "backends/bus_source.h"
-#include "scan/scan_buffer.h"
+#include "scan_buffer.h"
 #include "usbbus/bus_model.h"
 
 namespace vostrel::test {

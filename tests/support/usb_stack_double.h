@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -167,7 +168,19 @@ public:
     UsbStackDouble() : FaultyUsbStack(live) {}
 
     // The bus itself, not a copy: a test changes it only between scans.
-    std::shared_ptr<const usbbus::Bus> read() override { return {std::shared_ptr<const usbbus::Bus>(), &live.bus}; }
+    std::shared_ptr<const usbbus::Bus> read() override {
+        ++reads_;
+        if (onRead) onRead();
+        return {std::shared_ptr<const usbbus::Bus>(), &live.bus};
+    }
+    // Runs on the scanning thread at each read, before the bus is handed over.
+    std::function<void()> onRead;
+    // Scans that read the bus since the last resetCounts().
+    std::uint64_t busReads() const { return reads_; }
+    void resetCounts() {
+        FaultyUsbStack::resetCounts();
+        reads_ = 0;
+    }
 
     UsbControllerHandle addController(UsbControllerDouble controller);
     // `count` hubs of the family on a controller of their own, reached
@@ -180,6 +193,7 @@ public:
     usbbus::Bus& bus() { return live.bus; }
 
 private:
+    std::uint64_t reads_ = 0;
     int familySerials_ = 0;
     int familyControllers_ = 0;
 };
