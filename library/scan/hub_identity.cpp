@@ -19,12 +19,12 @@ std::uint32_t hubSerialHash(std::u16string_view serial) {
 }
 
 void identitiesOfHubs(const std::vector<usbbus::FamilyHub>& hubs, HubIdentities& identities) {
-    identities.count = std::min<int>(static_cast<int>(hubs.size()), kMaxHubs);
+    identities.count = std::min<int>(static_cast<int>(hubs.size()), HUB_MAX_HUBS);
     for (int k = 0; k < identities.count; ++k) identities.serialHash[k] = hubSerialHash(hubs[k].serial);
 }
 
 int findHubBySerialHash(const HubIdentities& identities, std::uint32_t serialHash) {
-    for (int k = 0; k < identities.count && k < kMaxHubs; ++k) {
+    for (int k = 0; k < identities.count && k < HUB_MAX_HUBS; ++k) {
         if (identities.serialHash[k] == serialHash) return k;
     }
     return -1;

@@ -4,12 +4,13 @@
 // same hub may get another index.
 #pragma once
 
+#include <vostrel/hub_api.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "frame/records.h"
 #include "usbbus/family_hubs.h"
 
 namespace vostrel {
@@ -22,7 +23,7 @@ std::uint32_t hubSerialHash(std::u16string_view serial);
 // The digests of the hubs of one scan, by hub index.
 struct HubIdentities {
     int count;
-    std::uint32_t serialHash[kMaxHubs];
+    std::uint32_t serialHash[HUB_MAX_HUBS];
 };
 
 void identitiesOfHubs(const std::vector<usbbus::FamilyHub>& hubs, HubIdentities& identities);
