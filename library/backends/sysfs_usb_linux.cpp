@@ -16,6 +16,7 @@
 
 #include "platform/diagnostics.h"
 #include "platform/usbfs.h"
+#include "usbbus/family_hubs.h"
 #include "usbbus/kernel_attributes.h"
 
 namespace vostrel::platform {
@@ -28,8 +29,8 @@ std::atomic<std::uint64_t> g_filesRead{0};
 // No attribute the model needs is larger: text attributes hold at most a
 // page, and `descriptors` the device descriptor and eight configurations.
 constexpr std::size_t kLargestAttribute = 18 + 8 * 65535;
-// Hubs nest at most seven tiers below a root hub.
-constexpr int kDeepestHub = 7;
+// Hubs are read as deep as the walk goes.
+using usbbus::kDeepestHub;
 
 enum class Need { Required, Optional };
 

@@ -26,11 +26,11 @@ using usbbus::Controller;
 using usbbus::Device;
 using usbbus::Hub;
 
-constexpr int kDeepestHub = 7;
-constexpr int kHubsPerController = 127;
-constexpr std::uint32_t kInterfaceMembers = 256;
+using usbbus::kDeepestHub;
+using usbbus::kHubsPerController;
+constexpr std::uint32_t kInterfaceMembers = usbbus::kControllerInterfaces;
 constexpr std::uint32_t kInterfacePathUnits = 32768;  // the longest device path the system allows
-constexpr std::uint32_t kRecordedPorts = 4;            // ports with a record on a hub of the family
+constexpr std::uint32_t kRecordedPorts = usbbus::kFamilyHubPorts;
 constexpr std::uint32_t kStringRoom = 255;             // the largest descriptor a device can send
 constexpr std::uint8_t kSuperSpeedHubDescriptorType = 0x2A;
 
