@@ -17,7 +17,7 @@
 #include "library_lifecycle.h"
 #include "loaded_library.h"
 #include "platform/clock.h"
-#include "platform/usb_stack.h"
+#include "backends/bus_sources.h"
 #include "recovery/monitor.h"
 #include "recovery/monitor_pass.h"
 #include "scratch_dir.h"
@@ -40,7 +40,7 @@ public:
         for (FamilyHub& hub : stack_.addFamilyHubs(kHubs, Link::Usb3)) {
             hub.plug(0).ids(0x04D8, 0x000A).manufacturer(u"Maker").product(u"Widget").serial(u"0001");
         }
-        platform::useUsbStack(&stack_);
+        backends::useBusSource(&stack_);
         libraryLoad();
         for (int h = 0; h < kHubs; ++h) {
             const DeviceInfoRecord record = makeRecord(h, 0, 0x04D8, 0x000A, u"Widget", u"Maker");
@@ -50,7 +50,7 @@ public:
     }
     ~WatchedBus() {
         libraryUnload();
-        platform::useUsbStack(nullptr);
+        backends::useBusSource(nullptr);
     }
 
 private:

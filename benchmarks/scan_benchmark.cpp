@@ -1,6 +1,6 @@
-// Hub_GetDeviceInfo over the USB-stack double: the time of one whole scan,
-// and the number of device I/O controls it sends, which must equal what
-// the walk needs.
+// The bus read through the USB I/O controls of the USB-stack double and
+// walked: the time of one whole scan, and the number of device I/O controls
+// the reader sends, which must equal what the walk needs.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -9,8 +9,9 @@
 #include <vostrel/hub_api.h>
 
 #include "frame/records.h"
-#include "platform/usb_stack.h"
+#include "backends/usb_stack_reader.h"
 #include "usb_stack_double.h"
+#include "usbbus/family_hubs.h"
 
 namespace {
 
@@ -35,38 +36,34 @@ void buildFullBus(UsbStackDouble& stack) {
     }
 }
 
-// What the walk of Hub_GetDeviceInfo must ask of that bus.
+// What the reader must ask of that bus for the walk.
 std::uint64_t expectedFullBusIoctls() {
-    const std::uint64_t controller = 2 + 2;          // driver key, root hub name: two steps each
-    const std::uint64_t rootHub = 1;                 // node information
+    const std::uint64_t controller = 2 + 2;  // driver key, root hub name: two steps each
+    const std::uint64_t rootHub = 1;         // node information
     // A hub device as seen from its root port: connection, configuration
-    // (two steps), languages, three strings in one language; then its name
-    // (two steps) and its node information.
-    const std::uint64_t hubDevice = 1 + 2 + 1 + 3 + 2 + 1;
-    const std::uint64_t device = 1 + 2 + 1 + 3 * 2;  // three strings in two languages
+    // (two steps), languages and its serial; then its name (two steps) and
+    // its node information.
+    const std::uint64_t hubDevice = 1 + 2 + 1 + 1 + 2 + 1;
+    const std::uint64_t device = 1 + 2 + 1 + 3;  // three strings, each in the first language
     const std::uint64_t emptyPort = 1;
-    // Each hub device's four ports are asked once for its records and once
-    // more by the walk; two of them hold a device on each side.
-    const std::uint64_t portsOfHubDevice = 2 * (2 * device + 2 * emptyPort);
+    // Two of each hub device's four ports hold a device.
+    const std::uint64_t portsOfHubDevice = 2 * device + 2 * emptyPort;
     return controller + rootHub + 2 * kHubs * (hubDevice + portsOfHubDevice);
 }
 
 void runScans(benchmark::State& state, UsbStackDouble& stack, std::uint64_t expected) {
     static const bool locks = (createLocks(), true);
     (void)locks;
-    platform::useUsbStack(&stack);
-    auto block = std::make_unique<DeviceInfoBlock>();
-    Hub_GetDeviceInfo(block.get());
+    benchmark::DoNotOptimize(usbbus::walkFamilyHubs(*backends::readBusThroughUsbStack(stack)).size());
     stack.resetCounts();
     for (auto _ : state) {
-        Hub_GetDeviceInfo(block.get());
-        benchmark::DoNotOptimize(block->hubCount);
+        const auto hubs = usbbus::walkFamilyHubs(*backends::readBusThroughUsbStack(stack));
+        benchmark::DoNotOptimize(hubs.size());
     }
     const double perScan = static_cast<double>(stack.ioctlCount()) / static_cast<double>(state.iterations());
     state.counters["ioctls_per_scan"] = perScan;
     state.counters["expected_ioctls"] = static_cast<double>(expected);
     if (perScan != static_cast<double>(expected)) state.SkipWithError("device I/O control count differs");
-    platform::useUsbStack(nullptr);
 }
 
 void BM_GetDeviceInfo_FullBus(benchmark::State& state) {

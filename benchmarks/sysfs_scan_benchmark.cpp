@@ -28,8 +28,8 @@
 #include "frame/locks.h"
 #include "frame/records.h"
 #include "mock_bus.h"
-#include "platform/sysfs_usb.h"
-#include "platform/usb_stack.h"
+#include "backends/bus_sources.h"
+#include "backends/sysfs_usb.h"
 #include "platform/usbfs.h"
 #include "scan/monitor_view.h"
 
@@ -50,10 +50,10 @@ public:
         const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
         const auto bench = std::make_shared<const sim::Bench>(sim::buildBench(sim::parseDocument(text, "32"), "32"));
         bus_.load(sim::umockdevBed(sim::BusView(bench, sim::wallClockMs())));
-        platform::useUsbStack(stack_.get());
+        backends::useBusSource(stack_.get());
     }
 
-    ~ThirtyTwoHubBed() { platform::useUsbStack(nullptr); }
+    ~ThirtyTwoHubBed() { backends::useBusSource(nullptr); }
 
     static ThirtyTwoHubBed& shared() {
         static ThirtyTwoHubBed bed;
@@ -67,7 +67,7 @@ public:
 
 private:
     test::MockBus bus_;
-    std::unique_ptr<platform::UsbStack> stack_ = platform::makeHostUsbStack();
+    std::unique_ptr<backends::BusSource> stack_ = backends::makeHostBusSource();
     std::unique_ptr<DeviceInfoBlock> block_ = std::make_unique<DeviceInfoBlock>();
 };
 

@@ -1,17 +1,21 @@
 // Fuzz target: a bus described by the input, whose every answer the input
-// may then fail, shorten, lengthen beyond its buffer or overwrite. The scan
-// and the views built from it must stay inside their buffers, keep their
-// counts within the tables, and close every handle they open.
+// may then fail, shorten, lengthen beyond its buffer or overwrite. The
+// Windows reader must stay inside its buffers and close every handle it
+// opens; the walk's records of the bus it read, and the views built from
+// them, must keep their counts within the tables and their texts within
+// their fields.
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 
+#include "backends/bus_sources.h"
+#include "backends/usb_stack_reader.h"
+#include "bus_records.h"
 #include "frame/locks.h"
 #include "frame/text.h"
 #include "fuzz_input.h"
 #include <vostrel/hub_api.h>
 #include "scan/monitor_view.h"
-#include "scan/usb_tree_scan.h"
 #include "usb_stack_double.h"
 
 namespace vostrel::fuzz {
@@ -144,15 +148,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     stack.interfaceListFails = in.below(8) == 1;
     stack.addFault([&bus](const test::IoctlCall&, test::IoctlAnswer& answer) { bus.spoil(answer); });
-    platform::useUsbStack(&stack);
 
-    const auto scan = std::make_unique<ScanBuffer>();
-    {
-        LockGuard lock(generalLock);
-        ScanUsbTree(*scan);
-    }
+    const auto read = backends::readBusThroughUsbStack(stack);
+    check(stack.openHandles() == 0 && stack.badCloses() == 0);
+    DeviceSerials serials;
+    const auto scan = test::walkRecords(read, &serials);
     check(scan->count5744 <= kMaxHubs && scan->count2744 <= kMaxHubs && scan->identityCount <= kMaxHubs);
     for (const auto& slot : scan->serials) checkText(slot);
+    for (const auto& serial : serials.ports2744) check(serial.size() < kTextUnits);
+    for (const auto& serial : serials.ports5744) check(serial.size() < kTextUnits);
+
+    // The library's exports over the bus as read.
+    const auto source = test::sourceOf(read);
+    backends::useBusSource(source.get());
 
     const auto block = std::make_unique<DeviceInfoBlock>();
     Hub_GetDeviceInfo(block.get());
@@ -171,7 +179,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             checkText(record.product);
         }
     }
-    check(stack.openHandles() == 0 && stack.badCloses() == 0);
-    platform::useUsbStack(nullptr);
+    backends::useBusSource(nullptr);
     return 0;
 }

@@ -16,7 +16,7 @@
 #include "frame/locks.h"
 #include <vostrel/hub_api.h>
 #include "library_lifecycle.h"
-#include "platform/usb_stack.h"
+#include "backends/bus_sources.h"
 #include "recovery/event_log.h"
 #include "recovery/monitor_pass.h"
 #include "recovery/settings.h"
@@ -114,8 +114,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace vostrel;
     const fuzz::ScratchFolder folder;
-    static const auto noBus = platform::makeEmptyUsbStack();
-    platform::useUsbStack(noBus.get());
+    static const auto noBus = backends::makeEmptyBusSource();
+    backends::useBusSource(noBus.get());
     std::string written(reinterpret_cast<const char*>(data), size);
     // Starting the monitor thread at load adds nothing here but time.
     if (size > 2) written[2] = '\0';

@@ -15,10 +15,10 @@
 #include "frame/text.h"
 #include "fuzz_input.h"
 #include <vostrel/hub_api.h>
-#include "scan/usb_tree_scan.h"
+#include "backends/bus_sources.h"
+#include "usbbus/family_hubs.h"
 #include "usbbus/hub_requests.h"
 #include "usbbus/kernel_attributes.h"
-#include "usbbus/model_usb_stack.h"
 
 namespace vostrel::fuzz {
 namespace {
@@ -44,7 +44,7 @@ public:
 
     std::unique_ptr<usbbus::Hub> hub(int depth) {
         auto hub = std::make_unique<usbbus::Hub>();
-        hub->name = u"USB#" + std::u16string(1, static_cast<char16_t>(u'A' + names_++ % 26));
+        hub->kernelName = "1-" + std::to_string(++hubs_);
         hub->portCount = static_cast<std::uint8_t>(in_.below(6));
         hub->superSpeed = in_.flag();
         for (int port = 1; port <= hub->portCount; ++port) {
@@ -100,17 +100,15 @@ private:
     }
 
     FuzzInput& in_;
-    int names_ = 0;
+    int hubs_ = 0;
 };
 
-class FuzzedStack final : public usbbus::ModelUsbStack {
+class FuzzedSource final : public backends::BusSource {
 public:
-    explicit FuzzedStack(std::shared_ptr<const usbbus::Bus> bus) : bus_(std::move(bus)) {}
+    explicit FuzzedSource(std::shared_ptr<const usbbus::Bus> bus) : bus_(std::move(bus)) {}
+    std::shared_ptr<const usbbus::Bus> read() override { return bus_; }
 
 private:
-    std::shared_ptr<const usbbus::Bus> busToOpen() override { return bus_; }
-    std::shared_ptr<const usbbus::Bus> busToList(std::uint32_t) override { return bus_; }
-
     std::shared_ptr<const usbbus::Bus> bus_;
 };
 
@@ -125,29 +123,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::FuzzInput in(data, size);
     fuzz::Kernel kernel(in);
     auto bus = std::make_shared<usbbus::Bus>();
-    for (int c = in.below(3) + 1; c > 0; --c) {
-        usbbus::Controller& controller = bus->controllers.emplace_back();
-        controller.interfacePath = u"\\\\?\\usb#" + std::u16string(1, static_cast<char16_t>(u'0' + c));
-        controller.driverKey = controller.interfacePath;
-        controller.rootHub = kernel.hub(0);
-    }
-    fuzz::FuzzedStack stack(bus);
-    platform::useUsbStack(&stack);
+    bus->opensByName = false;
+    for (int c = in.below(3) + 1; c > 0; --c) bus->controllers.emplace_back().rootHub = kernel.hub(0);
+    fuzz::FuzzedSource source(bus);
+    backends::useBusSource(&source);
 
-    const auto scan = std::make_unique<ScanBuffer>();
-    {
-        LockGuard lock(generalLock);
-        ScanUsbTree(*scan);
-    }
-    check(scan->count5744 <= kMaxHubs && scan->count2744 <= kMaxHubs && scan->identityCount <= kMaxHubs);
-    for (const auto& slot : scan->serials) check(textLength(slot) < kTextUnits);
+    const auto hubs = usbbus::walkFamilyHubs(*bus);
+    check(hubs.size() <= static_cast<std::size_t>(kMaxHubs));
+    for (const usbbus::FamilyHub& hub : hubs) check(hub.serial.size() < kTextUnits);
     const auto block = std::make_unique<DeviceInfoBlock>();
     Hub_GetDeviceInfo(block.get());
     check(block->hubCount <= kMaxHubs);
     for (const PortInfoRecord& port : block->ports) {
         check(textLength(port.product) < kTextUnits && textLength(port.manufacturer) < kTextUnits);
     }
-    platform::useUsbStack(nullptr);
+    backends::useBusSource(nullptr);
 
     // What is left: a hub's answer to the hub descriptor request, which the
     // native vendor library reads before it switches a port through `disable`.

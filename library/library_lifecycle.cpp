@@ -2,12 +2,11 @@
 
 #include <cstring>
 
+#include "backends/bus_sources.h"
 #include "frame/locks.h"
-#include "platform/usb_stack.h"
 #include "portctl/port_switch.h"
 #include "recovery/monitor.h"
 #include "recovery/settings.h"
-#include "scan/controller_list.h"
 #include "scan/device_views.h"
 
 namespace vostrel {
@@ -21,7 +20,6 @@ void libraryLoad() {
         // the steps below touch the state it guards.
         LockGuard lock(generalLock);
         std::memset(&settings(), 0, sizeof(AutoCheckSettings));
-        ClearControllerList();
         resetDeviceViews();
         loadSettings();  // also turns a stored interval or off time of 0 into the defaults
         enabled = settings().enabled != 0;
@@ -34,8 +32,7 @@ void libraryUnload() {
     {
         LockGuard lock(generalLock);
         saveSettingsIfChanged();
-        ClearControllerList();
-        platform::releaseUsbStack();
+        backends::releaseBusSource();
     }
     deleteLocks();
     releaseVendorLibrary();

@@ -1,9 +1,8 @@
-// The USB stack as the topology scan sees it: open a device by its Windows
-// name, send it a device I/O control, close it, and list the present
-// host-controller interfaces. The scan speaks the Windows USB control codes
-// and structures of usbbus/usb_ioctl.h through it, byte for byte, whichever
-// stack answers: the host's own, a module named by VOSTREL_USBSTACK, or a
-// test's stack.
+// A USB stack that answers the Windows USB I/O controls: open a device by its
+// Windows name, send it a device I/O control, close it, and list the present
+// host-controller interfaces, in the control codes and structures of
+// usbbus/usb_ioctl.h, byte for byte: the host's own on Windows, or a module
+// named by VOSTREL_USBSTACK. Read into a bus by the backends.
 //
 // Every answer is untrusted input: a stack may report any length and any
 // bytes (a USB device chooses its own descriptors, a module may be faulty).
@@ -48,28 +47,11 @@ public:
     virtual int hostControllerInterface(std::uint32_t index, char16_t* path, std::uint32_t capacity) = 0;
 };
 
-// The stack the scan uses. At the first call after load (the first scan,
-// under the general lock) the stack is chosen once: a test's stack installed
-// with useUsbStack(), else the module named by VOSTREL_USBSTACK when that
-// variable is set and not empty, else the host's own stack.
-UsbStack& usbStack();
-
-// Forgets the chosen stack so that the next load chooses again. Part of the
-// library's unload steps; no scan may run at the same time.
-void releaseUsbStack();
-
-// For tests: puts `stack` behind the seam for every later scan, ahead of any
-// choice; nullptr returns to the ordinary choice. The caller keeps ownership
-// and keeps the stack alive while it is installed. Not to be called while a
-// scan runs.
-void useUsbStack(UsbStack* stack);
-
 // A stack with no host controllers: nothing opens and the interface list is
 // empty.
 std::unique_ptr<UsbStack> makeEmptyUsbStack();
 
-// The host's own stack: on Linux the kernel's view of the bus under
-// /sys/bus/usb (platform/sysfs_usb.h).
+// The host's own stack on Windows.
 std::unique_ptr<UsbStack> makeHostUsbStack();
 
 // The stack of the module at `path`, a shared library that exports

@@ -1,21 +1,19 @@
-// Turning a scan into the block that callers and the monitor read, and one
-// port of a block into a device record.
+// Turning the family's hubs of one walk into the block that callers and the
+// monitor read, and one port of a block into a device record.
 #pragma once
 
+#include <vector>
+
 #include "frame/records.h"
-#include "scan/scan_buffer.h"
+#include "usbbus/family_hubs.h"
 
 namespace vostrel {
 
-// The number of hubs a scan found: one per identity (serial number string),
-// whichever of its hub devices were recorded.
-int scannedHubCount(const ScanBuffer& scan);
-
-// Merges `scan` into `block`, which the caller passes zeroed. Hub k is
-// identity k. Each port shows the 0x2744 side's record when that side
-// reports anything there, else the 0x5744 side's; every port of a merged
-// hub carries its indexes.
-void mergeScanIntoBlock(const ScanBuffer& scan, DeviceInfoBlock& block);
+// Merges `hubs` into `block`, which the caller passes zeroed. Hub k is
+// hubs[k]; each port shows its shown side's record (usbbus::shownSide), so a
+// hub whose USB 2.0 hub device could not be read shows its SuperSpeed side
+// alone. Every port of a merged hub carries its indexes.
+void mergeHubsIntoBlock(const std::vector<usbbus::FamilyHub>& hubs, DeviceInfoBlock& block);
 
 enum class WithConfiguration { No, Yes };
 

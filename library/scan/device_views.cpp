@@ -1,11 +1,10 @@
 #include "scan/device_views.h"
 
 #include <cstring>
-#include <memory>
 #include <new>
 
-#include "scan/scan_buffer.h"
-#include "scan/usb_tree_scan.h"
+#include "backends/bus_sources.h"
+#include "usbbus/family_hubs.h"
 
 namespace vostrel {
 namespace {
@@ -29,12 +28,14 @@ void resetDeviceViews() {
 
 void scanIntoBlock(DeviceInfoBlock& block, HubIdentities* identities) {
     if (identities != nullptr) identities->count = 0;
-    // About 280 KB: on the heap, never on the calling thread's stack.
-    const std::unique_ptr<ScanBuffer> scan(new (std::nothrow) ScanBuffer());
-    if (!scan) return;
-    ScanUsbTree(*scan);
-    mergeScanIntoBlock(*scan, block);
-    if (identities != nullptr) identitiesOfScan(*scan, *identities);
+    try {
+        const auto bus = backends::busSource().read();
+        const auto hubs = usbbus::walkFamilyHubs(*bus);
+        mergeHubsIntoBlock(hubs, block);
+        if (identities != nullptr) identitiesOfHubs(hubs, *identities);
+    } catch (const std::bad_alloc&) {
+        // Out of memory: the block stays as the caller passed it, without hubs.
+    }
 }
 
 int readViewPort(const DeviceInfoBlock& view, int hubIndex, int portIndex, DeviceInfoRecord& record,

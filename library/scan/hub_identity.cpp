@@ -1,11 +1,9 @@
 #include "scan/hub_identity.h"
 
-#include <memory>
+#include <algorithm>
 #include <new>
 
-#include "frame/text.h"
-#include "scan/block_merge.h"
-#include "scan/usb_tree_scan.h"
+#include "backends/bus_sources.h"
 
 namespace vostrel {
 
@@ -20,38 +18,27 @@ std::uint32_t hubSerialHash(std::u16string_view serial) {
     return hash == 0 ? 1 : hash;
 }
 
-void identitiesOfScan(const ScanBuffer& scan, HubIdentities& identities) {
-    identities.count = scannedHubCount(scan);
-    for (int k = 0; k < identities.count; ++k) {
-        identities.serialHash[k] = hubSerialHash({scan.serials[k], textLength(scan.serials[k])});
-    }
+void identitiesOfHubs(const std::vector<usbbus::FamilyHub>& hubs, HubIdentities& identities) {
+    identities.count = std::min<int>(static_cast<int>(hubs.size()), HUB_MAX_HUBS);
+    for (int k = 0; k < identities.count; ++k) identities.serialHash[k] = hubSerialHash(hubs[k].serial);
 }
 
 int findHubBySerialHash(const HubIdentities& identities, std::uint32_t serialHash) {
-    for (int k = 0; k < identities.count && k < kMaxHubs; ++k) {
+    for (int k = 0; k < identities.count && k < HUB_MAX_HUBS; ++k) {
         if (identities.serialHash[k] == serialHash) return k;
     }
     return -1;
 }
 
-std::vector<ScannedHub> scannedHubs(const ScanBuffer& scan) {
-    std::vector<ScannedHub> hubs;
-    for (int k = 0; k < scannedHubCount(scan); ++k) {
-        std::string location(scan.locations[k], kLocationChars);
-        location.resize(location.find('\0') == std::string::npos ? kLocationChars : location.find('\0'));
-        hubs.push_back({std::u16string(scan.serials[k], textLength(scan.serials[k])), std::move(location)});
+std::vector<ScannedHub> scanHubsNow() {
+    try {
+        const auto bus = backends::busSource().read();
+        std::vector<ScannedHub> hubs;
+        for (const usbbus::FamilyHub& hub : usbbus::walkFamilyHubs(*bus)) hubs.push_back({hub.serial, hub.location});
+        return hubs;
+    } catch (const std::bad_alloc&) {
+        return {};
     }
-    return hubs;
-}
-
-// For the programs, which run the scan code in a copy of their own, apart
-// from the library they load: that copy's locks are never created, so there
-// is none to take, and the caller runs no other scan meanwhile.
-std::vector<ScannedHub> scanHubsNow() NO_THREAD_SAFETY_ANALYSIS {
-    const std::unique_ptr<ScanBuffer> scan(new (std::nothrow) ScanBuffer());
-    if (!scan) return {};
-    ScanUsbTree(*scan);
-    return scannedHubs(*scan);
 }
 
 }  // namespace vostrel

@@ -4,13 +4,14 @@
 // same hub may get another index.
 #pragma once
 
+#include <vostrel/hub_api.h>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "frame/records.h"
-#include "scan/scan_buffer.h"
+#include "usbbus/family_hubs.h"
 
 namespace vostrel {
 
@@ -22,10 +23,10 @@ std::uint32_t hubSerialHash(std::u16string_view serial);
 // The digests of the hubs of one scan, by hub index.
 struct HubIdentities {
     int count;
-    std::uint32_t serialHash[kMaxHubs];
+    std::uint32_t serialHash[HUB_MAX_HUBS];
 };
 
-void identitiesOfScan(const ScanBuffer& scan, HubIdentities& identities);
+void identitiesOfHubs(const std::vector<usbbus::FamilyHub>& hubs, HubIdentities& identities);
 
 // The lowest hub index whose digest is `serialHash`, or -1.
 int findHubBySerialHash(const HubIdentities& identities, std::uint32_t serialHash);
@@ -36,13 +37,11 @@ struct ScannedHub {
     std::string location;
 };
 
-// The hubs of one scan, by hub index.
-std::vector<ScannedHub> scannedHubs(const ScanBuffer& scan);
-
 // The hubs on the bus now, by a scan of the caller's own, for a program that
 // must tell whether the hub at an index is still the hub it showed there.
 // None when the scan cannot be made. The caller holds no lock of the library
-// and runs no other scan meanwhile.
+// and runs no other scan meanwhile: the bus is read from the chosen source
+// (backends/bus_sources.h) without the general lock.
 std::vector<ScannedHub> scanHubsNow();
 
 }  // namespace vostrel

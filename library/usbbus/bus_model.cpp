@@ -47,4 +47,20 @@ const Hub* findHub(const Bus& bus, std::u16string_view name) {
     return nullptr;
 }
 
+const Controller* findController(const Bus& bus, std::u16string_view path) {
+    constexpr std::u16string_view numbered = u"\\\\.\\HCD";
+    if (path.size() == numbered.size() + 1 && sameName(path.substr(0, numbered.size()), numbered) &&
+        path.back() >= u'0' && path.back() <= u'9') {
+        const int number = path.back() - u'0';
+        for (const Controller& controller : bus.controllers) {
+            if (controller.number == number) return &controller;
+        }
+        return nullptr;
+    }
+    for (const Controller& controller : bus.controllers) {
+        if (!controller.interfacePath.empty() && sameName(controller.interfacePath, path)) return &controller;
+    }
+    return nullptr;
+}
+
 }  // namespace vostrel::usbbus

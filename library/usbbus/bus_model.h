@@ -1,9 +1,11 @@
-// A USB bus as the Windows USB stack presents it to the topology scan, free of
-// any operating system: host controllers, each with one root hub, hubs with
-// numbered ports, and on every port the device the hub driver reports there,
-// with the descriptors and strings it would answer. The simulator builds one
-// from its bench, the tests in code, the Linux stack from the kernel's view of
-// the bus; the translator (ioctl_answers.h) answers the scan from it.
+// A USB bus free of any operating system: host controllers, each with one
+// root hub, hubs with numbered ports, and on every port the device the hub
+// driver reports there, with the descriptors and strings it would answer.
+// Every backend builds one (the kernel's view of the bus on Linux, the USB
+// I/O controls' answers on Windows), the simulator from its bench, the tests
+// in code; the walk (family_hubs.h) numbers the family's hubs on it. Names
+// are those of a stack that opens its controllers and hubs by name; a stack
+// without names leaves them empty.
 //
 // Everything here may hold what a device chose to send: descriptors are kept
 // as raw bytes, unchecked, and every reader of them checks lengths itself.
@@ -63,11 +65,15 @@ struct Device {
 
 struct Hub {
     std::u16string name;          // symbolic name, opened as "\\.\" + name
+    std::string kernelName;       // the kernel's name of the hub device ("1-3.2"), where the stack has one
     std::uint8_t portCount = 0;   // bNumberOfPorts; ports 1 to portCount answer
     bool superSpeed = false;      // a SuperSpeed hub descriptor
     bool olderDriver = false;     // answers only the older connection query
     bool answersNodeInformation = true;
-    std::map<int, Device> devices;  // by port number; a port without one is empty
+    // By port number; a port without one is empty. A hub may answer for a
+    // port beyond portCount: a device there is answered and recorded, never
+    // walked.
+    std::map<int, Device> devices;
 
     // The device on port `port`, or null.
     const Device* device(int port) const;
@@ -83,12 +89,21 @@ struct Controller {
 struct Bus {
     std::list<Controller> controllers;  // in the order of the interface list
     bool interfaceListAvailable = true;
+    // Whether the stack reaches controllers and hubs by name: controllers by
+    // number and through the interface list, a hub as the first hub of its
+    // name. A bus without names is reached as it is built: each controller
+    // in list order, each hub from its parent's port.
+    bool opensByName = true;
 };
 
 // The first hub named `name` (ASCII letters in any case, as Windows takes
 // names), root hubs and outer hubs first, controller by controller; null
 // when there is none.
 const Hub* findHub(const Bus& bus, std::u16string_view name);
+
+// The controller that `path` opens: "\\.\HCD<n>" by its number, else its
+// interface path; ASCII letters in any case. Null when none does.
+const Controller* findController(const Bus& bus, std::u16string_view path);
 
 // Whether two names are equal with ASCII letters in any case.
 bool sameName(std::u16string_view a, std::u16string_view b);

@@ -1,34 +1,28 @@
 #include "usbbus/family_hubs.h"
 
 #include <algorithm>
-#include <optional>
 #include <string_view>
-
-#include "usbbus/model_usb_stack.h"
 
 namespace vostrel::usbbus {
 namespace {
 
-constexpr int kDeepestHub = 7;                // tiers below a root hub the scan walks
-constexpr int kHubsPerController = 127;       // hubs the scan opens per controller
-constexpr std::size_t kMostHubDevices = 32;   // of each product ID
-constexpr std::size_t kMostIdentities = 32;
-constexpr std::size_t kInterfaceMembers = 256;
-// Names whose answer would exceed the scan's 8192 bytes are not taken; the
-// fixed part of a name answer is 4 bytes, 8 for a hub on a port.
+// Names whose answer would exceed 8192 bytes are not taken; the fixed part of
+// a name answer is 4 bytes, 8 for a hub on a port.
 constexpr std::size_t kLongestName = (8192 - 4) / 2 - 1;
 constexpr std::size_t kLongestPortName = (8192 - 8) / 2 - 1;
-constexpr std::size_t kStringRoom = 255;  // the most the scan reads of a string descriptor
+// An interface path is taken into room for the longest path the system allows.
+constexpr std::size_t kLongestInterfacePath = 32768 - 1;
+constexpr std::size_t kStringRoom = 255;  // the most that is read of a string descriptor
 
-// A name as the scan takes it from an answer: up to its first NUL. Nothing
-// when the answer holds no name or is longer than the scan accepts.
+// A name as taken from an answer: up to its first NUL. Nothing when the
+// answer holds no name or is longer than is accepted.
 std::optional<std::u16string_view> nameAsRead(std::u16string_view name, std::size_t longest) {
     if (name.empty() || name.size() > longest) return std::nullopt;
     return name.substr(0, name.find(u'\0'));
 }
 
-// The units of string descriptor `index` in `language` as the scan reads
-// it: whole, of even length, as long as its bLength says.
+// The units of string descriptor `index` in `language`: whole, of even
+// length, as long as its bLength says.
 std::optional<std::u16string> stringAsRead(const Device& device, std::uint8_t index, std::uint16_t language) {
     const Bytes* bytes = device.string(index, language);
     if (bytes == nullptr) return std::nullopt;
@@ -43,8 +37,8 @@ std::optional<std::u16string> stringAsRead(const Device& device, std::uint8_t in
     return units;
 }
 
-// Whether the scan can read the device's first configuration descriptor,
-// which it does before it asks for any string.
+// Whether the device's first configuration descriptor can be read whole,
+// which comes before any string.
 bool configurationReadable(const Device& device) {
     if (device.configurations.empty()) return false;
     const Bytes& first = device.configurations.front();
@@ -53,11 +47,65 @@ bool configurationReadable(const Device& device) {
     return total >= 9 && total <= first.size();
 }
 
+std::u16string upToNul(std::u16string text) {
+    text.resize(std::min(text.size(), text.find(u'\0')));
+    return text;
+}
+
+// A string of the device in a record's text field, cut to leave room for
+// its terminator.
+void copyString(const Device& device, std::uint8_t index, HubChar16 (&field)[HUB_TEXT_UNITS]) {
+    const auto text = deviceString(device, index);
+    if (!text) return;
+    const std::size_t n = std::min<std::size_t>(text->size(), HUB_TEXT_UNITS - 1);
+    std::copy_n(text->begin(), n, field);
+    field[n] = u'\0';
+}
+
+// The record of port `port` of `hub` and the serial of the device there; all
+// zero for a port the hub neither counts nor holds a device on. A hub driver
+// that answers only the older connection query reports a low-speed flag,
+// which reads as full speed for every other device and for an empty port.
+PortInfoRecord portRecord(const Hub& hub, int port, std::u16string& serial) {
+    PortInfoRecord record{};
+    const Device* device = hub.device(port);
+    if (device == nullptr) {
+        if (hub.olderDriver && port <= hub.portCount) record.speed = usb::UsbFullSpeed;
+        return record;
+    }
+    const usb::USB_DEVICE_DESCRIPTOR& descriptor = device->descriptor;
+    record.deviceClass = descriptor.bDeviceClass;
+    record.deviceSubClass = descriptor.bDeviceSubClass;
+    record.vendorId = descriptor.idVendor;
+    record.productId = descriptor.idProduct;
+    record.deviceRelease = descriptor.bcdDevice;
+    record.configurationValue = device->configurationValue;
+    record.speed = !hub.olderDriver || device->speed == usb::UsbLowSpeed ? device->speed : usb::UsbFullSpeed;
+    record.connectionStatus = device->connectionStatus;
+    copyString(*device, descriptor.iProduct, record.product);
+    copyString(*device, descriptor.iManufacturer, record.manufacturer);
+    if (const auto text = deviceString(*device, descriptor.iSerialNumber)) serial = upToNul(*text);
+    return record;
+}
+
 class Walk {
 public:
     explicit Walk(const Bus& bus) : bus_(bus) {}
 
     std::vector<FamilyHub> run() {
+        if (bus_.opensByName) {
+            walkNamedControllers();
+        } else {
+            for (const Controller& controller : bus_.controllers) {
+                startController();
+                if (controller.rootHub) visitHub(controller.rootHub.get(), nullptr, 0);
+            }
+        }
+        return std::move(hubs_);
+    }
+
+private:
+    void walkNamedControllers() {
         std::vector<const Controller*> order;
         for (int number = 9; number >= 0; --number) {
             const std::u16string name = u"\\\\.\\HCD" + std::u16string(1, static_cast<char16_t>(u'0' + number));
@@ -67,8 +115,10 @@ public:
             std::size_t member = 0;
             for (const Controller& listed : bus_.controllers) {
                 if (listed.interfacePath.empty()) continue;
-                if (member++ == kInterfaceMembers) break;
-                if (const Controller* controller = findController(bus_, listed.interfacePath)) {
+                if (member++ == kControllerInterfaces) break;
+                const std::u16string_view path =
+                    std::u16string_view(listed.interfacePath).substr(0, kLongestInterfacePath);
+                if (const Controller* controller = findController(bus_, path.substr(0, path.find(u'\0')))) {
                     order.push_back(controller);
                 }
             }
@@ -79,21 +129,25 @@ public:
             const auto key = nameAsRead(*controller->driverKey, kLongestName);
             if (!key || std::ranges::find(keys, *key) != keys.end()) continue;
             keys.emplace_back(*key);
+            startController();
             if (!controller->rootHub) continue;
             if (const auto root = nameAsRead(controller->rootHub->name, kLongestName)) {
-                hubsLeft_ = kHubsPerController;
-                visitHub(*root, nullptr, 0);
+                visitHub(hubNamed(*root), nullptr, 0);
             }
         }
-        return std::move(hubs_);
     }
 
-private:
-    void visitHub(std::u16string_view name, const Device* parent, int depth) {
+    void startController() {
+        ++controllers_;
+        hubsLeft_ = kHubsPerController;
+    }
+
+    // The stack opens no hub by an empty name.
+    const Hub* hubNamed(std::u16string_view name) const { return name.empty() ? nullptr : findHub(bus_, name); }
+
+    void visitHub(const Hub* hub, const Device* parent, int depth) {
         if (hubsLeft_ <= 0) return;
         --hubsLeft_;
-        // The stack opens no hub by an empty name.
-        const Hub* hub = name.empty() ? nullptr : findHub(bus_, name);
         if (hub == nullptr || !hub->answersNodeInformation) return;
         if (parent != nullptr && isFamilyHubDevice(parent->descriptor.idVendor, parent->descriptor.idProduct)) {
             record(*parent, *hub);
@@ -101,49 +155,89 @@ private:
         for (int port = 1; port <= hub->portCount; ++port) {
             const Device* device = hub->device(port);
             if (device == nullptr || !device->isHub || depth >= kDeepestHub || !device->hub) continue;
-            if (const auto below = nameAsRead(device->hub->name, kLongestPortName)) visitHub(*below, device, depth + 1);
+            const Hub* below = device->hub.get();
+            if (bus_.opensByName) {
+                const auto name = nameAsRead(below->name, kLongestPortName);
+                if (!name) continue;
+                below = hubNamed(*name);
+            }
+            ports_.push_back(port);
+            visitHub(below, device, depth + 1);
+            ports_.pop_back();
         }
+    }
+
+    std::string location(const Hub& hub) const {
+        if (!hub.kernelName.empty()) return hub.kernelName;
+        std::string location = std::to_string(controllers_ - 1);
+        char separator = '-';
+        for (const int port : ports_) {
+            location += separator + std::to_string(port);
+            separator = '.';
+        }
+        return location;
     }
 
     void record(const Device& device, const Hub& hub) {
         const bool superSpeed = device.descriptor.idProduct == kFamilySuperSpeedProductId;
-        std::size_t& count = superSpeed ? superSpeedCount_ : usb2Count_;
-        if (count >= kMostHubDevices) return;
-        const std::u16string serial = familyHubSerial(device);
+        int& count = superSpeed ? superSpeedCount_ : usb2Count_;
+        if (count >= kMostFamilyHubs) return;
+        const std::u16string serial =
+            device.descriptor.iSerialNumber == 0 ? std::u16string()
+                                                 : upToNul(deviceString(device, device.descriptor.iSerialNumber)
+                                                               .value_or(std::u16string()));
         auto found = std::ranges::find(hubs_, serial, &FamilyHub::serial);
         if (found == hubs_.end()) {
-            if (hubs_.size() >= kMostIdentities) return;
-            found = hubs_.insert(hubs_.end(), FamilyHub{serial, {}, {}});
+            if (hubs_.size() >= static_cast<std::size_t>(kMostFamilyHubs)) return;
+            found = hubs_.insert(hubs_.end(), FamilyHub{serial, {}, {}, {}});
+            usb2Located_.push_back(false);
         }
-        (superSpeed ? found->superSpeed : found->usb2) = FamilyHubSide{&device, &hub};
+        const std::size_t k = static_cast<std::size_t>(found - hubs_.begin());
+        // The first hub device met places the hub; a USB 2.0 one then
+        // takes the place of a SuperSpeed one.
+        if (superSpeed ? found->location.empty() : !usb2Located_[k]) {
+            found->location = location(hub);
+            usb2Located_[k] = !superSpeed;
+        }
+        FamilyHubSide& side = superSpeed ? found->superSpeed : found->usb2;
+        side = FamilyHubSide{&device, &hub, {}, {}};
+        for (int port = 1; port <= kFamilyHubPorts; ++port) {
+            side.ports[port - 1] = portRecord(hub, port, side.deviceSerials[port - 1]);
+        }
         ++count;
     }
 
     const Bus& bus_;
     std::vector<FamilyHub> hubs_;
-    std::size_t usb2Count_ = 0;
-    std::size_t superSpeedCount_ = 0;
+    std::vector<bool> usb2Located_;  // by identity
+    int usb2Count_ = 0;
+    int superSpeedCount_ = 0;
+    int controllers_ = 0;  // walked so far
     int hubsLeft_ = 0;
+    std::vector<int> ports_;  // from the root hub to the hub being walked
 };
 
 }  // namespace
 
-std::u16string familyHubSerial(const Device& device) {
-    const usb::USB_DEVICE_DESCRIPTOR& descriptor = device.descriptor;
-    if (!isFamilyHubDevice(descriptor.idVendor, descriptor.idProduct) || descriptor.iSerialNumber == 0 ||
-        device.connectionStatus != kDeviceConnected || !configurationReadable(device)) {
-        return {};
+std::optional<std::u16string> deviceString(const Device& device, std::uint8_t index) {
+    if (index == 0 || device.connectionStatus != kDeviceConnected || !configurationReadable(device)) {
+        return std::nullopt;
     }
     const auto languages = stringAsRead(device, 0, 0);
-    if (!languages) return {};
+    if (!languages) return std::nullopt;
     for (const char16_t language : *languages) {
-        if (const auto serial = stringAsRead(device, descriptor.iSerialNumber, language)) {
-            return serial->substr(0, serial->find(u'\0'));
-        }
+        if (auto text = stringAsRead(device, index, language)) return text;
     }
-    return {};
+    return std::nullopt;
 }
 
-std::vector<FamilyHub> familyHubsInScanOrder(const Bus& bus) { return Walk(bus).run(); }
+std::vector<FamilyHub> walkFamilyHubs(const Bus& bus) { return Walk(bus).run(); }
+
+const FamilyHubSide* shownSide(const FamilyHub& hub, int portIndex) {
+    for (const FamilyHubSide* side : {&hub.usb2, &hub.superSpeed}) {
+        if (*side && side->ports[portIndex].connectionStatus != HUB_NO_DEVICE_CONNECTED) return side;
+    }
+    return nullptr;
+}
 
 }  // namespace vostrel::usbbus

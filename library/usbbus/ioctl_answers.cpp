@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <string_view>
 #include <vector>
 
@@ -47,13 +48,14 @@ bool answerName(std::span<std::uint8_t> out, std::size_t fixedPart, std::size_t 
 }
 
 // The device on the port named by the input's first 32 bits, when that port
-// answers. `port` receives the number.
+// answers: one the hub counts, or one beyond them that holds a device. `port`
+// receives the number.
 bool portOf(const Hub& hub, std::span<const std::uint8_t> in, std::uint32_t& port, const Device*& device) {
     if (in.size() < sizeof(std::uint32_t)) return false;
     port = readInput<std::uint32_t>(in);
-    if (port == 0 || port > hub.portCount) return false;
+    if (port == 0 || port > std::numeric_limits<std::uint8_t>::max()) return false;
     device = hub.device(static_cast<int>(port));
-    return true;
+    return port <= hub.portCount || device != nullptr;
 }
 
 bool answerNodeInformation(const Hub& hub, std::span<std::uint8_t> out, std::uint32_t& returned) {

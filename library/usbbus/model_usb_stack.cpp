@@ -15,22 +15,6 @@ constexpr std::size_t kMaxPathUnits = 32768;
 
 }  // namespace
 
-const Controller* findController(const Bus& bus, std::u16string_view path) {
-    const std::size_t numbered = kDevicePrefix.size() + 3;
-    if (path.size() == numbered + 1 && sameName(path.substr(0, numbered), u"\\\\.\\HCD") && path.back() >= u'0' &&
-        path.back() <= u'9') {
-        const int number = path.back() - u'0';
-        for (const Controller& controller : bus.controllers) {
-            if (controller.number == number) return &controller;
-        }
-        return nullptr;
-    }
-    for (const Controller& controller : bus.controllers) {
-        if (!controller.interfacePath.empty() && sameName(controller.interfacePath, path)) return &controller;
-    }
-    return nullptr;
-}
-
 void* ModelUsbStack::open(const char16_t* path) {
     if (path == nullptr) return nullptr;
     std::size_t length = 0;

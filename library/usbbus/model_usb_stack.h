@@ -43,8 +43,4 @@ private:
     std::uintptr_t lastHandle_ = 0;
 };
 
-// The controller that `path` opens: "\\.\HCD<n>" by its number, else its
-// interface path; ASCII letters in any case. Null when none does.
-const Controller* findController(const Bus& bus, std::u16string_view path);
-
 }  // namespace vostrel::usbbus

@@ -1,6 +1,6 @@
 #include "family_hub_list.h"
 
-#include "platform/sysfs_usb.h"
+#include "backends/sysfs_usb.h"
 #include "usbbus/family_hubs.h"
 #include "usbbus/utf.h"
 
@@ -16,7 +16,7 @@ HubSide sideOf(const platform::SysfsUsbBus& read, const usbbus::FamilyHubSide& s
 
 std::vector<NativeHub> familyHubs(const platform::SysfsUsbBus& read) {
     std::vector<NativeHub> hubs;
-    for (const usbbus::FamilyHub& found : usbbus::familyHubsInScanOrder(*read.bus)) {
+    for (const usbbus::FamilyHub& found : usbbus::walkFamilyHubs(*read.bus)) {
         NativeHub& hub = hubs.emplace_back();
         hub.serial = found.serial;
         if (found.usb2) hub.sides.push_back(sideOf(read, found.usb2, false));

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "error_codes.h"
-#include "platform/sysfs_usb.h"
+#include "backends/sysfs_usb.h"
 #include <vostrel/pt2lib_errors.h>
 #include "usbbus/hub_requests.h"
 #include "usbbus/kernel_attributes.h"

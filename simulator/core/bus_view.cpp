@@ -27,7 +27,7 @@ BusView::BusView(std::shared_ptr<const Bench> bench, std::int64_t nowMs)
                                       modelOf(hubs_[view.rootHub])});
     }
     // The scan's own numbering, over what the scan is answered.
-    for (const usbbus::FamilyHub& hub : usbbus::familyHubsInScanOrder(model_)) {
+    for (const usbbus::FamilyHub& hub : usbbus::walkFamilyHubs(model_)) {
         familyHubs_.push_back(deviceOf(*(hub.usb2 ? hub.usb2.hub : hub.superSpeed.hub)));
     }
 }

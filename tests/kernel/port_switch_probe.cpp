@@ -14,7 +14,7 @@
 #include <system_error>
 
 #include "family_hub_list.h"
-#include "platform/sysfs_usb.h"
+#include "backends/sysfs_usb.h"
 #include "port_power.h"
 #include "usbbus/kernel_attributes.h"
 

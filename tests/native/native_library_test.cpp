@@ -22,12 +22,12 @@
 #include "loaded_library.h"
 #include "emulated_hubs.h"
 #include "native_bed.h"
+#include "backends/bus_sources.h"
 #include "native_library.h"
-#include "platform/usb_stack.h"
 #include "platform/usbfs.h"
 #include <vostrel/pt2lib_errors.h>
-#include "scan/hub_identity.h"
 #include "test_benches.h"
+#include "usbbus/family_hubs.h"
 #include "usbbus/utf.h"
 
 namespace vostrel::test {
@@ -35,15 +35,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The serial strings of the hubs as the hub library's scan numbers them,
-// scanning the bed through its own Linux stack, as the programs do (the
-// library is not loaded here).
+// The serial strings of the hubs as the hub library numbers them, reading
+// the bed through its own Linux stack.
 std::vector<std::string> scannedSerials() {
-    const auto stack = platform::makeHostUsbStack();
-    platform::useUsbStack(stack.get());
     std::vector<std::string> serials;
-    for (const ScannedHub& hub : scanHubsNow()) serials.push_back(usbbus::utf16ToUtf8(hub.serial));
-    platform::useUsbStack(nullptr);
+    for (const usbbus::FamilyHub& hub : usbbus::walkFamilyHubs(*backends::makeHostBusSource()->read())) {
+        serials.push_back(usbbus::utf16ToUtf8(hub.serial));
+    }
     return serials;
 }
 

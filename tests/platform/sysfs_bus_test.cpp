@@ -1,6 +1,6 @@
 // The host's own USB stack on Linux, scanning umockdev test beds made from
-// simulator benches: the same bench through the simulated stack and through
-// sysfs gives the same block, hot plugging shows at the next scan, and
+// simulator benches: the same bench as the simulator's bus and through sysfs
+// gives the same block, hot plugging shows at the next scan, and
 // failures of the operating system are reported only when asked for.
 #include <gtest/gtest.h>
 #include <linux/usbdevice_fs.h>
@@ -25,8 +25,8 @@
 #include "core/umockdev_bed.h"
 #include "loaded_library.h"
 #include "mock_bus.h"
-#include "platform/sysfs_usb.h"
-#include "platform/usb_stack.h"
+#include "backends/bus_sources.h"
+#include "backends/sysfs_usb.h"
 #include "platform/usbfs.h"
 #include "test_benches.h"
 #include "usbbus/kernel_attributes.h"
@@ -39,13 +39,26 @@ std::string readFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-std::unique_ptr<DeviceInfoBlock> scanWith(platform::UsbStack& stack) {
-    platform::useUsbStack(&stack);
+std::unique_ptr<DeviceInfoBlock> scanWith(backends::BusSource& source) {
+    backends::useBusSource(&source);
     auto block = std::make_unique<DeviceInfoBlock>();
     Hub_GetDeviceInfo(block.get());
-    platform::useUsbStack(nullptr);
+    backends::useBusSource(nullptr);
     return block;
 }
+
+// The bus of a bench as the simulator shows it.
+class BenchBus final : public backends::BusSource {
+public:
+    explicit BenchBus(const std::string& bench)
+        : view_(std::make_shared<const sim::BusView>(
+              std::make_shared<const sim::Bench>(sim::buildBench(sim::parseDocument(bench, "bench"), "bench")),
+              sim::wallClockMs())) {}
+    std::shared_ptr<const usbbus::Bus> read() override { return {view_, &view_->model()}; }
+
+private:
+    std::shared_ptr<const sim::BusView> view_;
+};
 
 std::string bedOf(const std::string& bench, sim::BedOptions options = {}) {
     const auto built = std::make_shared<const sim::Bench>(sim::buildBench(sim::parseDocument(bench, "bench"), "bench"));
@@ -91,23 +104,20 @@ std::string differences(const PortInfoRecord& want, const PortInfoRecord& got) {
 class SysfsBus : public LoadedLibrary {
 protected:
     void TearDown() override {
-        ::unsetenv("VOSTREL_SIM_BENCH");
         ::unsetenv("VOSTREL_DEBUG");
         LoadedLibrary::TearDown();
     }
 
-    // Scans `bench` through the simulated stack, then its bed through sysfs,
+    // Scans `bench` as the simulator's bus, then its bed through sysfs,
     // and expects what the kernel shows of every port, read without a single
     // complaint (an attribute missing or a text not understood).
     void expectSameBlock(const std::string& label, const std::string& bench, sim::BedOptions options = {}) {
-        std::ofstream("bench.json", std::ios::trunc) << bench;
-        ::setenv("VOSTREL_SIM_BENCH", (dir_.path() / "bench.json").c_str(), 1);
-        static const auto module = platform::loadUsbStackModule(SIM_STACK_MODULE);
-        const auto simulated = scanWith(*module);
+        BenchBus benchBus(bench);
+        const auto simulated = scanWith(benchBus);
 
         MockBus bus;
         bus.load(bedOf(bench, options));
-        const auto host = platform::makeHostUsbStack();
+        const auto host = backends::makeHostBusSource();
         ::setenv("VOSTREL_DEBUG", "1", 1);
         ::testing::internal::CaptureStderr();
         const auto kernel = scanWith(*host);
@@ -123,7 +133,7 @@ protected:
     }
 };
 
-TEST_F(SysfsBus, EveryBenchScansAsTheSimulatedStackAnswersIt) {
+TEST_F(SysfsBus, EveryBenchScansAsTheSimulatorShowsIt) {
     for (const char* example : {"one-hub-usb2.json", "two-hubs-usb3.json", "32-hubs.json"}) {
         expectSameBlock(example, readFile(std::string(SIM_EXAMPLES) + "/" + example));
     }
@@ -181,7 +191,7 @@ TEST_F(SysfsBus, BedsCarryTheAttributesTheKernelShows) {
 TEST_F(SysfsBus, AKernelWithoutPortStatesShowsAFailedEnumerationAsAnEmptyPort) {
     MockBus bus;
     bus.load(bedOf(kSpecialBench, {.portStates = false}));
-    const auto host = platform::makeHostUsbStack();
+    const auto host = backends::makeHostBusSource();
     const auto block = scanWith(*host);
     ASSERT_EQ(block->hubCount, 2);
     EXPECT_EQ(portRecord(*block, 0, 3).connectionStatus, 0u);
@@ -237,7 +247,7 @@ TEST_F(SysfsBus, WithoutPortStatesTheHubsPortStatusShowsWhatFailedThere) {
     auto* hub = static_cast<UMockdevIoctlBase*>(g_object_new(port_status_hub_get_type(), nullptr));
     bus.answerIoctls("/dev/bus/usb/001/002", hub);
     const std::uint64_t transfers = platform::usbfsTransfersSent();
-    const auto host = platform::makeHostUsbStack();
+    const auto host = backends::makeHostBusSource();
     const auto block = scanWith(*host);
     g_object_unref(hub);
 
@@ -275,7 +285,12 @@ TEST_F(SysfsBus, ReadingNamesEveryHubAndPortFolderAndReadsOnlyWhatTheAnswersNeed
               (std::vector<std::string>{pci + "/usb1/1-0:1.0/usb1-port1", pci + "/usb2/2-0:1.0/usb2-port1"}));
     const usbbus::Hub& usb2Side = *root.device(1)->hub;
     const usbbus::Hub& superSpeedSide = *root.device(2)->hub;
-    EXPECT_EQ(usb2Side.name, u"USB#1-1");
+    // Nothing named as another system would name it.
+    const usbbus::Controller& controller = read.bus->controllers.front();
+    EXPECT_FALSE(read.bus->opensByName);
+    EXPECT_TRUE(!controller.number && controller.interfacePath.empty() && !controller.driverKey);
+    EXPECT_TRUE(root.name.empty() && usb2Side.name.empty());
+    EXPECT_EQ(usb2Side.kernelName, "1-1");
     EXPECT_TRUE(superSpeedSide.superSpeed);
     EXPECT_EQ(root.device(2)->descriptor.idProduct, 0x5744);
     EXPECT_EQ(read.origins.at(&usb2Side).ports[1], pci + "/usb1/1-1/1-1:1.0/1-1-port2");
@@ -286,7 +301,7 @@ TEST_F(SysfsBus, APluggedOrUnpluggedDeviceShowsAtTheNextScan) {
     MockBus bus;
     const std::string bed = bedOf(kOneHub);
     bus.load(bed);
-    const auto host = platform::makeHostUsbStack();
+    const auto host = backends::makeHostBusSource();
     EXPECT_EQ(std::u16string(portRecord(*scanWith(*host), 0, 1).product), u"Widget");
 
     // Unplugged: its interface goes, then the device, each announced first.
@@ -317,7 +332,7 @@ TEST_F(SysfsBus, AnUnreadableAttributeIsReportedOnlyWithVostrelDebug) {
     const std::string descriptors = bus.root() + "/sys/devices/pci0000:00/0000:00:10.0/usb1/1-1/1-1.2/descriptors";
     std::filesystem::remove(descriptors);
     std::filesystem::create_directory(descriptors);
-    const auto host = platform::makeHostUsbStack();
+    const auto host = backends::makeHostBusSource();
 
     for (const bool debug : {false, true}) {
         if (debug) ::setenv("VOSTREL_DEBUG", "1", 1);

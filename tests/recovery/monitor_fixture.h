@@ -13,7 +13,7 @@
 
 #include "frame/records.h"
 #include "loaded_library.h"
-#include "platform/usb_stack.h"
+#include "backends/bus_sources.h"
 #include "pt2lib_double.h"
 #include "recovery/monitor.h"
 #include "stepped_clock.h"
@@ -33,7 +33,7 @@ protected:
     void SetUp() override {
         pt2DoubleReset();
         pt2DoubleSetHubCount(static_cast<std::uint32_t>(hubs_.size()));
-        platform::useUsbStack(&stack_);
+        backends::useBusSource(&stack_);
         useMonitorClock(clock_);
         libraryLoad();
     }
@@ -41,7 +41,7 @@ protected:
     void TearDown() override {
         libraryUnload();
         useMonitorClock(platform::realClock());
-        platform::useUsbStack(nullptr);
+        backends::useBusSource(nullptr);
     }
 
     // A configured device on hub `hub`, port index `port`, put on the watch

@@ -58,11 +58,11 @@ TEST_F(Monitor, AHealthyDeviceOrAHubMissingFromTheScanProducesNothing) {
     watch(5, 0);
     startWith(1, 1);
     takeSwitches();
-    const auto before = stack_.ioctlCount();  // the adds scanned for the hubs' identities
+    const auto before = stack_.busReads();  // the adds scanned for the hubs' identities
     clock_.tick();
-    const auto perTick = stack_.ioctlCount() - before;
+    const auto perTick = stack_.busReads() - before;
     clock_.ticks(11);
-    EXPECT_EQ(stack_.ioctlCount() - before, 12 * perTick) << "every tick scans";
+    EXPECT_EQ(stack_.busReads() - before, 12 * perTick) << "every tick scans";
     EXPECT_TRUE(logLines().empty());
     EXPECT_EQ(takeSwitches(), Switches{});
 }
@@ -115,9 +115,9 @@ TEST_F(Monitor, AMonitorLeftEnabledStartsAtTheNextLoadAfterTheDelay) {
     clock_.awaitWaiting();
     stack_.resetCounts();
     clock_.tick();  // the start delay ends; the thread binds and sleeps
-    EXPECT_EQ(stack_.ioctlCount(), 0u) << "no scan before the delay and the first sleep";
+    EXPECT_EQ(stack_.busReads(), 0u) << "no scan before the delay and the first sleep";
     clock_.tick();
-    EXPECT_GT(stack_.ioctlCount(), 0u);
+    EXPECT_GT(stack_.busReads(), 0u);
     const auto waits = clock_.durations();
     ASSERT_GE(waits.size(), 3u);
     EXPECT_EQ(std::vector(waits.end() - 3, waits.end()), (std::vector{5000ms, 1000ms, 1000ms}));
@@ -225,13 +225,13 @@ TEST_F(Monitor, AStopDuringASlowScanWaitsForIt) {
     std::promise<void> release;
     std::shared_future<void> released = release.get_future().share();
     bool armed = true;  // touched by the monitor thread only
-    stack_.addFault([&](const IoctlCall& call, IoctlAnswer&) {
-        if (armed && call.code == usb::IOCTL_USB_GET_NODE_INFORMATION) {
+    stack_.onRead = [&] {
+        if (armed) {
             armed = false;
             entered.set_value();
             released.wait();
         }
-    });
+    };
     clock_.advance();
     entered.get_future().wait();  // the scan is under way, general lock held
     auto stopped = std::async(std::launch::async, [] { return Hub_StopAutoRecovery(); });

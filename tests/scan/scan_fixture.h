@@ -1,4 +1,4 @@
-// A loaded library whose scans walk a test double of the USB stack.
+// A loaded library whose scans walk the bus of a test double.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,6 +7,7 @@
 
 #include <vostrel/hub_api.h>
 
+#include "backends/bus_sources.h"
 #include "frame/records.h"
 #include "loaded_library.h"
 #include "usb_stack_double.h"
@@ -17,13 +18,13 @@ class ScanTest : public LoadedLibrary {
 protected:
     void SetUp() override {
         LoadedLibrary::SetUp();
-        platform::useUsbStack(&stack_);
+        backends::useBusSource(&stack_);
     }
     void TearDown() override {
         // Every handle the scan opened is closed again, and only once.
         EXPECT_EQ(stack_.openHandles(), 0u);
         EXPECT_EQ(stack_.badCloses(), 0u);
-        platform::useUsbStack(nullptr);
+        backends::useBusSource(nullptr);
         LoadedLibrary::TearDown();
     }
 

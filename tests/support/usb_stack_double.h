@@ -1,6 +1,7 @@
-// A USB stack for tests: a bus model built in code, answered through the
-// library's own translator, that can be changed between scans and made to
-// misbehave through faults (see usb_stack_faults.h).
+// A USB stack for tests: a bus model built in code, handed to the scan as a
+// source of buses or answered through the library's own translator, that can
+// be changed between scans and, as a stack, made to misbehave through faults
+// (see usb_stack_faults.h).
 //
 // Controllers open as "\\.\HCD<number>" when they have a number and through
 // the interface list (in order of adding) when they have an interface path;
@@ -12,11 +13,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "backends/bus_source.h"
 #include "usb_stack_faults.h"
 #include "usbbus/bus_model.h"
 #include "usbbus/model_usb_stack.h"
@@ -160,9 +163,24 @@ struct LiveBusHolder {
 
 }  // namespace detail
 
-class UsbStackDouble final : private detail::LiveBusHolder, public FaultyUsbStack {
+class UsbStackDouble final : private detail::LiveBusHolder, public FaultyUsbStack, public backends::BusSource {
 public:
     UsbStackDouble() : FaultyUsbStack(live) {}
+
+    // The bus itself, not a copy: a test changes it only between scans.
+    std::shared_ptr<const usbbus::Bus> read() override {
+        ++reads_;
+        if (onRead) onRead();
+        return {std::shared_ptr<const usbbus::Bus>(), &live.bus};
+    }
+    // Runs on the scanning thread at each read, before the bus is handed over.
+    std::function<void()> onRead;
+    // Scans that read the bus since the last resetCounts().
+    std::uint64_t busReads() const { return reads_; }
+    void resetCounts() {
+        FaultyUsbStack::resetCounts();
+        reads_ = 0;
+    }
 
     UsbControllerHandle addController(UsbControllerDouble controller);
     // `count` hubs of the family on a controller of their own, reached
@@ -175,6 +193,7 @@ public:
     usbbus::Bus& bus() { return live.bus; }
 
 private:
+    std::uint64_t reads_ = 0;
     int familySerials_ = 0;
     int familyControllers_ = 0;
 };

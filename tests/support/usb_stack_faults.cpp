@@ -1,6 +1,7 @@
 #include "usb_stack_faults.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "usbbus/usb_ioctl.h"
 
@@ -34,6 +35,7 @@ bool FaultyUsbStack::deviceIoControl(void* handle, std::uint32_t code, const voi
     // Read before the inner stack answers: `in` and `out` may be one buffer.
     IoctlCall call{.code = code, .outSize = outSize};
     const auto* input = static_cast<const std::uint8_t*>(in);
+    if (input != nullptr && inSize >= sizeof call.port) std::memcpy(&call.port, input, sizeof call.port);
     if (code == usb::IOCTL_USB_GET_DESCRIPTOR_FROM_NODE_CONNECTION && input != nullptr &&
         inSize >= sizeof(usb::USB_DESCRIPTOR_REQUEST)) {
         call.descriptorType = input[7];

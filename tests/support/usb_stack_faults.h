@@ -20,6 +20,7 @@ namespace vostrel::test {
 struct IoctlCall {
     std::uint32_t code = 0;
     std::uint8_t descriptorType = 0;  // descriptor requests only
+    std::uint32_t port = 0;           // the input's first 32 bits: the port a hub is asked about
     std::uint32_t outSize = 0;
 };
 

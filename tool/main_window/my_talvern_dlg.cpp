@@ -9,7 +9,8 @@
 #include <QStyle>
 #include <QTreeWidget>
 
-#include "frame/records.h"
+#include <vostrel/hub_api.h>
+
 #include "log_viewer/log_file.h"
 #include "main_window/about_dlg.h"
 #include "message_box.h"
@@ -81,7 +82,7 @@ bool CMyTalvernDlg::OnInitDialog() {
     ui->enableAutoRecoveryCheck->setChecked(hubLibrary().recoveryStored() != 0);
 
     // The first scan only tells whether there is a hub to bind the vendor library for.
-    const auto bus = std::make_unique<vostrel::DeviceInfoBlock>();
+    const auto bus = std::make_unique<DeviceInfoBlock>();
     if (hubLibrary().getDeviceInfo(bus.get()) != 0 && bus->hubCount > 0 && hubLibrary().initVendorLibrary() == 0) {
         warningBox(this, qtText(program::vendorLibraryErrorCaption()), qtText(program::vendorLibraryErrorText()),
                    QMessageBox::Ok,
@@ -129,7 +130,7 @@ void CMyTalvernDlg::FillHubTree() {
         QTreeWidgetItem* hubItem = m_hubTree->topLevelItem(hub.hubIndex);
         if (hubItem == nullptr) {
             hubItem = new QTreeWidgetItem(m_hubTree);
-            for (int port = 0; port < vostrel::kPortsPerHub; ++port) new QTreeWidgetItem(hubItem);
+            for (int port = 0; port < HUB_PORTS_PER_HUB; ++port) new QTreeWidgetItem(hubItem);
             hubItem->setExpanded(true);
         }
         hubItem->setText(0, qtText(program::hubLabel(hub.hubIndex)));
@@ -180,7 +181,7 @@ bool CMyTalvernDlg::resolveSelectedPort(int& hubIndex, int& portIndex) const {
     if (parent == nullptr) return false;
     hubIndex = parent->data(0, Qt::UserRole).toInt();
     portIndex = selected.front()->data(0, Qt::UserRole).toInt();
-    return hubIndex >= 0 && hubIndex < vostrel::kMaxHubs && portIndex >= 0 && portIndex < vostrel::kPortsPerHub;
+    return hubIndex >= 0 && hubIndex < HUB_MAX_HUBS && portIndex >= 0 && portIndex < HUB_PORTS_PER_HUB;
 }
 
 std::unique_ptr<QMenu> CMyTalvernDlg::CreatePortMenu(const QPoint& pos) {

@@ -4,11 +4,12 @@
 //
 // How the kernel's bus becomes the model:
 // - Host controllers: one per controller device that root hubs hang below,
-//   ordered by their lowest bus number; listed through the interface list
-//   only (no "\\.\HCD<n>" name opens). An xHCI controller, which the kernel
-//   shows as a USB 2 and a SuperSpeed root hub, has one root hub whose ports
-//   are the USB 2 root hub's (1 to N) followed by the SuperSpeed root hub's
-//   (N + 1 to N + M), as Windows numbers them.
+//   ordered by their lowest bus number. The bus names nothing (the walk
+//   takes each controller in this order and each hub from its port). An
+//   xHCI controller, which the kernel shows as a USB 2 and a SuperSpeed root
+//   hub, has one root hub whose ports are the USB 2 root hub's (1 to N)
+//   followed by the SuperSpeed root hub's (N + 1 to N + M), as Windows
+//   numbers them.
 // - Hubs: a device of the hub class that is configured and has ports
 //   (`maxchild`); a SuperSpeed hub shows the SuperSpeed hub descriptor.
 // - Ports: the child device folder of each port number, read from its
@@ -21,11 +22,7 @@
 //       process may open the hub's node for writing (one control transfer
 //       to the hub per empty port), shows a connection (or an over-current);
 //     else the port shows as empty.
-// - Names, stable while the device stays: a root hub "USB#ROOT_HUB#usb<n>"
-//   after its first bus, a hub "USB#" and its kernel name ("USB#1-1.2"), a
-//   controller's interface path "\\?\usb#<controller folder>#{3abf6f2d-...}"
-//   and driver key "{36fc9e60-...}\<controller folder>", the folder being
-//   its path below /sys/devices with '/' turned into '#'.
+// - Every hub carries the kernel's name of its device ("usb1", "1-1.2").
 //
 // Every failed open or read of an attribute the model needs is reported
 // through diagnostics.h; attributes that older kernels lack (a port's

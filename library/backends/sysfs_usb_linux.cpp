@@ -1,4 +1,4 @@
-#include "platform/sysfs_usb.h"
+#include "backends/sysfs_usb.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,6 +18,7 @@
 
 #include "platform/diagnostics.h"
 #include "platform/usbfs.h"
+#include "usbbus/family_hubs.h"
 #include "usbbus/kernel_attributes.h"
 #include "usbbus/kernel_device_cache.h"
 
@@ -31,8 +32,8 @@ std::atomic<std::uint64_t> g_filesRead{0};
 // No attribute the model needs is larger: text attributes hold at most a
 // page, and `descriptors` the device descriptor and eight configurations.
 constexpr std::size_t kLargestAttribute = 18 + 8 * 65535;
-// Hubs nest at most seven tiers below a root hub.
-constexpr int kDeepestHub = 7;
+// Hubs are read as deep as the walk goes.
+using usbbus::kDeepestHub;
 
 enum class Need { Required, Optional };
 
@@ -183,8 +184,6 @@ std::optional<std::set<std::string>> listFolder(const std::string& path, bool& m
     }
     return namesIn(stream);
 }
-
-std::u16string widen(std::string_view text) { return {text.begin(), text.end()}; }
 
 // A USB device folder: the root hub "usb<bus>" or a device "<bus>-<ports>".
 struct DeviceFolder {
@@ -354,7 +353,7 @@ private:
                                          std::uint32_t ports, std::uint8_t speed, int depth) {
         if (ports == 0) return nullptr;
         auto hub = std::make_unique<usbbus::Hub>();
-        hub->name = u"USB#" + widen(device.name);
+        hub->kernelName = device.name;
         hub->portCount = static_cast<std::uint8_t>(ports);
         hub->superSpeed = speed == usb::UsbSuperSpeed;
         SysfsHubOrigin& origin = result_.origins[hub.get()];
@@ -409,12 +408,6 @@ struct RootHub {
     std::uint8_t speed = 0;
 };
 
-std::u16string folderName(std::string_view path) {
-    std::u16string name = widen(path);
-    std::replace(name.begin(), name.end(), u'/', u'#');
-    return name;
-}
-
 std::uint32_t lowestBus(const std::vector<RootHub>& roots) {
     std::uint32_t lowest = roots.front().device.bus;
     for (const RootHub& root : roots) lowest = std::min(lowest, root.device.bus);
@@ -440,6 +433,7 @@ std::optional<RootHubFacts> rootHubFacts(const Folder& folder, SysfsUsbReader::C
 SysfsUsbBus readBus(const std::string& sysfs, SysfsUsbReader::Cache& cache) {
     SysfsUsbBus result;
     result.bus = std::make_shared<usbbus::Bus>();
+    result.bus->opensByName = false;
     const std::string devices = sysfs + "/bus/usb/devices";
     bool missing = false;
     const auto names = listFolder(devices, missing);
@@ -483,15 +477,11 @@ SysfsUsbBus readBus(const std::string& sysfs, SysfsUsbReader::Cache& cache) {
     std::ranges::sort(controllers, [](const auto& a, const auto& b) { return lowestBus(a.second) < lowestBus(b.second); });
 
     Reader reader(result, cache);
-    const std::string devicesRoot = sysfs + "/devices/";
     for (const auto& [path, roots] : controllers) {
-        const std::u16string place = folderName(path.starts_with(devicesRoot) ? path.substr(devicesRoot.size()) : path);
         usbbus::Controller& controller = result.bus->controllers.emplace_back();
-        controller.interfacePath = u"\\\\?\\usb#" + place + u"#{3abf6f2d-71c4-462a-8a92-1e6861e6af27}";
-        controller.driverKey = u"{36fc9e60-c465-11cf-8056-444553540000}\\" + place;
         controller.rootHub = std::make_unique<usbbus::Hub>();
         usbbus::Hub& hub = *controller.rootHub;
-        hub.name = u"USB#ROOT_HUB#" + widen(roots.front().device.name);
+        hub.kernelName = roots.front().device.name;
         SysfsHubOrigin& origin = result.origins[&hub];
         origin.bus = roots.front().device.bus;
         int offset = 0;
