@@ -91,14 +91,16 @@ std::optional<Bytes> askString(const UsbDevice& hub, std::uint32_t port, std::ui
     return Bytes(area + kHeader, area + *returned);
 }
 
-// A hub of the bus, opened when it is first asked something.
+// A hub of the bus, opened when it is first asked something; a stack sees
+// no question on a handle that did not open.
 class OpenedHub {
 public:
     OpenedHub(platform::UsbStack& stack, std::u16string_view name) : stack_(stack), name_(name) {}
 
-    const UsbDevice& operator*() {
+    // Null when the hub does not open.
+    const UsbDevice* device() {
         if (!device_) device_.emplace(stack_, kDevicePrefix + std::u16string(name_));
-        return *device_;
+        return device_->isOpen() ? &*device_ : nullptr;
     }
 
 private:
@@ -189,7 +191,7 @@ private:
         OpenedHub opened(stack_, name);
         if (!asked.node) {
             asked.node = true;
-            readNodeInformation(*opened, *hub);
+            readNodeInformation(opened.device(), *hub);
         }
         if (!hub->answersNodeInformation) return;
 
@@ -216,9 +218,9 @@ private:
             if (found == hub->devices.end() || !found->second.isHub || depth >= kDeepestHub) continue;
             Device& device = found->second;
             DeviceQuestions& questions = devices_[&device];
-            if (!questions.name) {
+            if (!questions.name && opened.device() != nullptr) {
                 questions.name = true;
-                questions.hubName = QueryDownstreamHubName(*opened, port);
+                questions.hubName = QueryDownstreamHubName(*opened.device(), port);
             }
             if (!questions.hubName) continue;
             // A hub beyond the controller's share is not placed: it would
@@ -233,10 +235,10 @@ private:
 
     // Node information in the caller's zeroed buffer; the port count is
     // taken from it whatever length came back.
-    static void readNodeInformation(const UsbDevice& opened, Hub& hub) {
+    static void readNodeInformation(const UsbDevice* opened, Hub& hub) {
         USB_NODE_INFORMATION node{};
-        if (!opened.isOpen() ||
-            !opened.control(IOCTL_USB_GET_NODE_INFORMATION, &node, sizeof node, &node, sizeof node)) {
+        if (opened == nullptr ||
+            !opened->control(IOCTL_USB_GET_NODE_INFORMATION, &node, sizeof node, &node, sizeof node)) {
             hub.answersNodeInformation = false;
             return;
         }
@@ -260,7 +262,9 @@ private:
 
     static void readPort(OpenedHub& opened, Hub& hub, HubQuestions& asked, std::uint32_t port) {
         bool older = false;
-        auto device = askConnection(*opened, port, older);
+        const UsbDevice* hubDevice = opened.device();
+        if (hubDevice == nullptr) return;
+        auto device = askConnection(*hubDevice, port, older);
         if (!device) return;
         (older ? asked.olderAnswered : asked.extendedAnswered) = true;
         hub.devices[static_cast<int>(port)] = std::move(*device);
@@ -274,10 +278,12 @@ private:
             std::ranges::all_of(indexes, [](std::uint8_t index) { return index == 0; })) {
             return;
         }
+        const UsbDevice* hub = opened.device();
+        if (hub == nullptr) return;
         DeviceQuestions& asked = devices_[&device];
         if (!asked.configuration) {
             asked.configuration = true;
-            if (const auto configuration = ReadConfigurationDescriptor(*opened, port)) {
+            if (const auto configuration = ReadConfigurationDescriptor(*hub, port)) {
                 const auto bytes = configuration->bytes();
                 device.configurations.emplace_back(bytes.begin(), bytes.end());
             }
@@ -286,7 +292,7 @@ private:
         const std::pair<int, int> languageKey{0, 0};
         if (!asked.languages) {
             asked.languages = true;
-            device.strings[languageKey] = askString(*opened, port, 0, 0);
+            device.strings[languageKey] = askString(*hub, port, 0, 0);
         }
         const std::optional<Bytes>& languages = device.strings[languageKey];
         if (!readable(languages)) return;
@@ -295,7 +301,7 @@ private:
             for (std::size_t at = 2; at < languages->size(); at += 2) {
                 const auto language = static_cast<std::uint16_t>((*languages)[at] | (*languages)[at + 1] << 8);
                 const std::pair<int, int> key{index, language};
-                if (!device.strings.contains(key)) device.strings[key] = askString(*opened, port, index, language);
+                if (!device.strings.contains(key)) device.strings[key] = askString(*hub, port, index, language);
                 if (readable(device.strings[key])) break;
             }
         }

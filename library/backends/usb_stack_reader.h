@@ -20,10 +20,12 @@
 //   members in order;
 // - a hub that does not open or answer its node information is kept, named,
 //   as one that does not answer its node information;
-// - a port whose connection cannot be read holds no device; a port answered
-//   only through the older connection query holds the speed that query
-//   gives (low, or full for any other), and a hub whose ports all answered
-//   that way is an older driver's;
+// - a port whose connection cannot be read holds no device, or, on an older
+//   driver's hub (one whose ports all answered only the older connection
+//   query), a device reporting none at low speed, since an empty port there
+//   reports full speed; a port answered through the older query holds the
+//   speed that query gives (low, or full for any other); a hub of the family
+//   may hold devices on ports beyond those it counts, which it answered for;
 // - a configuration that cannot be read whole is missing, and so are the
 //   strings behind it; strings hold the bytes each answer returned after
 //   the request header, or nothing where the request failed.
