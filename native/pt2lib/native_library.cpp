@@ -9,7 +9,7 @@
 #include <string>
 
 #include "family_hub_list.h"
-#include "platform/sysfs_usb.h"
+#include "backends/sysfs_usb.h"
 #include "port_power.h"
 #include <vostrel/pt2lib_errors.h>
 

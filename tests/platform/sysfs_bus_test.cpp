@@ -463,7 +463,7 @@ TEST_F(SysfsReader, ALaterReadingReadsOnlyWhatCanChangeAndKeepsOnlyWhatItFound) 
     reader_.read();
     EXPECT_EQ(platform::sysfsFilesRead() - files, 3u + 7u);
 
-    const auto host = platform::makeHostUsbStack();
+    const auto host = backends::makeHostBusSource();
     scanWith(*host);
     files = platform::sysfsFilesRead();
     EXPECT_EQ(portRecord(*scanWith(*host), 0, 1).vendorId, 0x1A2B);
