@@ -15,9 +15,10 @@
 // The bus holds every answer as the stack gave it, unchecked, and what was
 // not asked or failed is missing from it, so that walking the bus gives what
 // walking the stack gave:
-// - a controller that opens is listed, with the key and root hub name it
-//   answered; the numbered ones first, 9 down to 0, then the interface list's
-//   members in order;
+// - the controllers that open by number come first, 9 down to 0, then every
+//   member of the interface list by its path, in order; each with the key
+//   and root hub name it answered, if it opened; a list that cannot be
+//   obtained at all is unavailable;
 // - a hub that does not open or answer its node information is kept, named,
 //   as one that does not answer its node information;
 // - a port whose connection cannot be read holds no device, or, on an older
