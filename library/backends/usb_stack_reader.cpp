@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "scan/usb_device.h"
-#include "scan/usb_queries.h"
+#include "backends/usb_device.h"
+#include "backends/usb_stack_questions.h"
 #include "usbbus/family_hubs.h"
 
 namespace vostrel::backends {

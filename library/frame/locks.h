@@ -5,8 +5,10 @@
 // GUARDED_BY it, a function that expects it held REQUIRES it, one that takes
 // it EXCLUDES it, and the order is declared on the locks below.
 // - general lock: guards every piece of library-wide state (settings block and
-//   watch list, vendor binding and its open hub, the scan's controller list,
-//   the device-info cache and the monitor snapshot). Exports that touch state
+//   watch list, vendor binding and its open hub, the scan's source of buses
+//   with what its reader keeps, the device-info cache and the monitor
+//   snapshot; the bus library, which has no locks of its own, is reached
+//   only under it). Exports that touch state
 //   hold it for their whole body; the monitor takes it per step.
 // - pass lock: held by the monitor thread for each whole pass; no export
 //   takes it.

@@ -7,7 +7,7 @@
 
 #include "backends/usb_stack_reader.h"
 #include "bus_records.h"
-#include "scan/usb_queries.h"
+#include "backends/usb_stack_questions.h"
 #include "usb_stack_double.h"
 
 namespace vostrel::test {

@@ -1,9 +1,7 @@
-#include "scan/usb_queries.h"
+#include "backends/usb_stack_questions.h"
 
-#include <algorithm>
+#include <cstddef>
 #include <cstring>
-
-#include "scan/string_list.h"
 
 namespace vostrel {
 namespace {
@@ -68,31 +66,6 @@ std::optional<std::u16string> QueryDownstreamHubName(const UsbDevice& hub, std::
     return queryName(hub, IOCTL_USB_GET_NODE_CONNECTION_NAME, sizeof(USB_NODE_CONNECTION_NAME), true, port);
 }
 
-std::optional<USB_NODE_CONNECTION_INFORMATION_EX> QueryConnection(const UsbDevice& hub, std::uint32_t port) {
-    USB_NODE_CONNECTION_INFORMATION_EX info{};
-    info.ConnectionIndex = port;
-    if (hub.control(IOCTL_USB_GET_NODE_CONNECTION_INFORMATION_EX, &info, sizeof info, &info, sizeof info)) {
-        return info;
-    }
-
-    USB_NODE_CONNECTION_INFORMATION older{};
-    older.ConnectionIndex = port;
-    if (!hub.control(IOCTL_USB_GET_NODE_CONNECTION_INFORMATION, &older, sizeof older, &older, sizeof older)) {
-        return std::nullopt;
-    }
-    info = USB_NODE_CONNECTION_INFORMATION_EX{};
-    info.ConnectionIndex = older.ConnectionIndex;
-    info.DeviceDescriptor = older.DeviceDescriptor;
-    info.CurrentConfigurationValue = older.CurrentConfigurationValue;
-    info.Speed = older.LowSpeed ? UsbLowSpeed : UsbFullSpeed;
-    info.DeviceIsHub = older.DeviceIsHub;
-    info.DeviceAddress = older.DeviceAddress;
-    info.NumberOfOpenPipes = older.NumberOfOpenPipes;
-    info.ConnectionStatus = older.ConnectionStatus;
-    std::memcpy(info.PipeList, older.PipeList, sizeof info.PipeList);
-    return info;
-}
-
 std::optional<ConfigurationDescriptor> ReadConfigurationDescriptor(const UsbDevice& hub, std::uint32_t port) {
     constexpr std::uint32_t kHeader = sizeof(USB_DESCRIPTOR_REQUEST);
     constexpr std::uint32_t kTotalLengthAt = kHeader + offsetof(USB_CONFIGURATION_DESCRIPTOR, wTotalLength);
@@ -125,54 +98,6 @@ std::optional<ConfigurationDescriptor> ReadConfigurationDescriptor(const UsbDevi
                                     area.data(), areaSize);
     if (second != areaSize || totalLengthOf(area.data()) != totalLength) return std::nullopt;
     return ConfigurationDescriptor(std::move(area));
-}
-
-std::optional<StringList> ReadStringsOfWorkingDevice(const UsbDevice& hub, std::uint32_t port,
-                                                     const USB_NODE_CONNECTION_INFORMATION_EX& connection) {
-    if (connection.ConnectionStatus != DeviceConnected) return std::nullopt;
-    const auto configuration = ReadConfigurationDescriptor(hub, port);
-    if (!configuration || !DeviceHasStrings(connection.DeviceDescriptor, configuration->bytes())) {
-        return std::nullopt;
-    }
-    return CollectDeviceStrings(hub, port, connection.DeviceDescriptor, configuration->bytes());
-}
-
-bool QueryPortRecord(const UsbDevice& hub, std::uint32_t port, PortInfoRecord& record,
-                     std::u16string* deviceSerial) {
-    const auto connection = QueryConnection(hub, port);
-    if (!connection) return false;
-    const USB_DEVICE_DESCRIPTOR& device = connection->DeviceDescriptor;
-    const std::optional<StringList> strings = ReadStringsOfWorkingDevice(hub, port, *connection);
-
-    record.deviceClass = device.bDeviceClass;
-    record.deviceSubClass = device.bDeviceSubClass;
-    record.vendorId = device.idVendor;
-    record.productId = device.idProduct;
-    record.deviceRelease = device.bcdDevice;
-    record.configurationValue = connection->CurrentConfigurationValue;
-    record.speed = connection->Speed;
-    record.connectionStatus = connection->ConnectionStatus;
-
-    if (strings) {
-        // A string descriptor holds at most 126 units, so it always fits
-        // with its terminator.
-        const auto copyString = [&](std::uint8_t index, char16_t (&field)[kTextUnits]) {
-            const StringEntry* entry = index != 0 ? findString(*strings, index) : nullptr;
-            if (entry == nullptr) return;
-            const std::size_t n = std::min(entry->units.size(), kTextUnits - 1);
-            std::copy_n(entry->units.begin(), n, field);
-            field[n] = u'\0';
-        };
-        copyString(device.iProduct, record.product);
-        copyString(device.iManufacturer, record.manufacturer);
-    }
-
-    if (deviceSerial != nullptr && strings && device.iSerialNumber != 0) {
-        if (const StringEntry* entry = findString(*strings, device.iSerialNumber)) {
-            *deviceSerial = entry->units.substr(0, entry->units.find(u'\0'));
-        }
-    }
-    return true;
 }
 
 }  // namespace vostrel
