@@ -88,60 +88,62 @@ PortInfoRecord portRecord(const Hub& hub, int port, std::u16string& serial) {
     return record;
 }
 
+}  // namespace
+
+std::vector<const Controller*> controllersInWalkOrder(const Bus& bus) {
+    std::vector<const Controller*> walked;
+    if (!bus.opensByName) {
+        for (const Controller& controller : bus.controllers) walked.push_back(&controller);
+        return walked;
+    }
+    std::vector<const Controller*> order;
+    for (int number = 9; number >= 0; --number) {
+        const std::u16string name = u"\\\\.\\HCD" + std::u16string(1, static_cast<char16_t>(u'0' + number));
+        if (const Controller* controller = findController(bus, name)) order.push_back(controller);
+    }
+    if (bus.interfaceListAvailable) {
+        std::size_t member = 0;
+        for (const Controller& listed : bus.controllers) {
+            if (listed.interfacePath.empty()) continue;
+            if (member++ == kControllerInterfaces) break;
+            const std::u16string_view path = std::u16string_view(listed.interfacePath).substr(0, kLongestInterfacePath);
+            if (const Controller* controller = findController(bus, path.substr(0, path.find(u'\0')))) {
+                order.push_back(controller);
+            }
+        }
+    }
+    std::vector<std::u16string> keys;
+    for (const Controller* controller : order) {
+        if (!controller->driverKey) continue;
+        const auto key = nameAsRead(*controller->driverKey, kLongestName);
+        if (!key || std::ranges::find(keys, *key) != keys.end()) continue;
+        keys.emplace_back(*key);
+        walked.push_back(controller);
+    }
+    return walked;
+}
+
+namespace {
+
 class Walk {
 public:
     explicit Walk(const Bus& bus) : bus_(bus) {}
 
     std::vector<FamilyHub> run() {
-        if (bus_.opensByName) {
-            walkNamedControllers();
-        } else {
-            for (const Controller& controller : bus_.controllers) {
-                startController();
-                if (controller.rootHub) visitHub(controller.rootHub.get(), nullptr, 0);
+        for (const Controller* controller : controllersInWalkOrder(bus_)) {
+            ++controllers_;
+            hubsLeft_ = kHubsPerController;
+            if (!controller->rootHub) continue;
+            if (!bus_.opensByName) {
+                visitHub(controller->rootHub.get(), nullptr, 0);
+            } else if (const auto root = nameAsRead(controller->rootHub->name, kLongestName)) {
+                visitHub(hubNamed(*root), nullptr, 0);
             }
         }
         return std::move(hubs_);
     }
 
 private:
-    void walkNamedControllers() {
-        std::vector<const Controller*> order;
-        for (int number = 9; number >= 0; --number) {
-            const std::u16string name = u"\\\\.\\HCD" + std::u16string(1, static_cast<char16_t>(u'0' + number));
-            if (const Controller* controller = findController(bus_, name)) order.push_back(controller);
-        }
-        if (bus_.interfaceListAvailable) {
-            std::size_t member = 0;
-            for (const Controller& listed : bus_.controllers) {
-                if (listed.interfacePath.empty()) continue;
-                if (member++ == kControllerInterfaces) break;
-                const std::u16string_view path =
-                    std::u16string_view(listed.interfacePath).substr(0, kLongestInterfacePath);
-                if (const Controller* controller = findController(bus_, path.substr(0, path.find(u'\0')))) {
-                    order.push_back(controller);
-                }
-            }
-        }
-        std::vector<std::u16string> keys;
-        for (const Controller* controller : order) {
-            if (!controller->driverKey) continue;
-            const auto key = nameAsRead(*controller->driverKey, kLongestName);
-            if (!key || std::ranges::find(keys, *key) != keys.end()) continue;
-            keys.emplace_back(*key);
-            startController();
-            if (!controller->rootHub) continue;
-            if (const auto root = nameAsRead(controller->rootHub->name, kLongestName)) {
-                visitHub(hubNamed(*root), nullptr, 0);
-            }
-        }
-    }
-
-    void startController() {
-        ++controllers_;
-        hubsLeft_ = kHubsPerController;
-    }
-
     // The stack opens no hub by an empty name.
     const Hub* hubNamed(std::u16string_view name) const { return name.empty() ? nullptr : findHub(bus_, name); }
 

@@ -86,6 +86,9 @@ struct FamilyHub {
 // Hub index k is element k. Pointers are into `bus`.
 std::vector<FamilyHub> walkFamilyHubs(const Bus& bus);
 
+// The controllers the walk takes, in its order (see above), each once.
+std::vector<const Controller*> controllersInWalkOrder(const Bus& bus);
+
 // The side whose record a hub shows for port index `portIndex` (0 to 3):
 // the USB 2.0 hub device's when it reports anything there, else the
 // SuperSpeed one's; null when neither does.

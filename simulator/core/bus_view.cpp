@@ -126,25 +126,17 @@ void BusView::place(const std::vector<Device>& devices, const Device* parent, in
 }
 
 std::vector<const ControllerView*> BusView::scanOrder() const {
+    // The model lists the controllers as the bench does, one for each view.
     std::vector<const ControllerView*> order;
-    for (int number = 9; number >= 0; --number) {
-        for (const ControllerView& view : controllers_) {
-            if (view.controller->number == number) order.push_back(&view);
+    for (const usbbus::Controller* walked : usbbus::controllersInWalkOrder(model_)) {
+        std::size_t index = 0;
+        for (const usbbus::Controller& model : model_.controllers) {
+            if (&model == walked) break;
+            ++index;
         }
+        if (index < controllers_.size()) order.push_back(&controllers_[index]);
     }
-    if (bench_->interfaceListAvailable) {
-        for (const ControllerView& view : controllers_) {
-            if (!view.controller->interfacePath.empty()) order.push_back(&view);
-        }
-    }
-    std::vector<const ControllerView*> once;
-    for (const ControllerView* view : order) {
-        const auto sameKey = [&](const ControllerView* seen) {
-            return seen->controller->driverKey == view->controller->driverKey;
-        };
-        if (std::ranges::none_of(once, sameKey)) once.push_back(view);
-    }
-    return once;
+    return order;
 }
 
 const Device* BusView::deviceOf(const usbbus::Hub& hub) const {

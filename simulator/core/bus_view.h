@@ -48,8 +48,8 @@ public:
     const std::vector<ControllerView>& controllers() const { return controllers_; }
     const std::vector<HubView>& hubs() const { return hubs_; }
 
-    // The controllers a scan walks, in its order: by number 9 down to 0,
-    // then the interface list, each driver key once.
+    // The controllers a scan walks, in the walk's order
+    // (usbbus::controllersInWalkOrder).
     std::vector<const ControllerView*> scanOrder() const;
 
     // The family hubs in the order a scan numbers them: hub index k is [k].
