@@ -38,12 +38,12 @@ void markHubs(usbbus::Hub& hub, std::uint16_t& next, int depthLeft = 16) {
 // records and the devices' serials, all byte for byte.
 std::string recorded(const usbbus::FamilyHub& hub) {
     std::string text(reinterpret_cast<const char*>(hub.serial.data()), 2 * hub.serial.size());
-    text += "|" + hub.location + "|";
+    text.append("|").append(hub.location).append("|");
     text.append(reinterpret_cast<const char*>(hub.usb2.ports.data()), 4 * sizeof(PortInfoRecord));
     text.append(reinterpret_cast<const char*>(hub.superSpeed.ports.data()), 4 * sizeof(PortInfoRecord));
     for (int p = 0; p < 4; ++p) {
         for (const std::u16string& serial : {hub.usb2.deviceSerials[p], hub.superSpeed.deviceSerials[p]}) {
-            text += "|" + std::string(serial.begin(), serial.end());
+            text.append("|").append(serial.begin(), serial.end());
         }
     }
     return text;
@@ -143,8 +143,8 @@ TEST_F(FamilyHubOrder, TheWalkNumbersByEveryRuleAndTheReadersBusGivesTheSameReco
              plugFamily(root, 2, u"", 0x2744, u"UNNAMED");
              UsbHubDouble chain = root.plugHub(3, u"T1").hub();
              for (int tier = 2; tier <= 8; ++tier) {
-                 chain = plugFamily(chain, 1, u"T" + std::u16string(1, char16_t(u'0' + tier)), 0x2744,
-                                    u"TIER" + std::u16string(1, char16_t(u'0' + tier)))
+                 const char16_t digit = char16_t(u'0' + tier);
+                 chain = plugFamily(chain, 1, std::u16string(u"T") + digit, 0x2744, std::u16string(u"TIER") + digit)
                              .hub();
              }
              plugFamily(root, 4, u"R", 0x2744, u"ROOTNAME");  // opens as the root hub
