@@ -11,7 +11,6 @@ public:
 
 private:
     bool initialise() override { return true; }
-    bool handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 };
 
 }  // namespace talvern

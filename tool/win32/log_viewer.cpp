@@ -31,12 +31,4 @@ bool LogViewer::initialise() {
     return true;
 }
 
-bool LogViewer::handle(UINT message, WPARAM wParam, LPARAM, INT_PTR&) {
-    if (message != WM_COMMAND) return false;
-    const int id = LOWORD(wParam);
-    if (id != IDOK && id != IDCANCEL) return false;
-    ::EndDialog(window(), id);
-    return true;
-}
-
 }  // namespace talvern

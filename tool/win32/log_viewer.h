@@ -12,7 +12,6 @@ public:
 
 private:
     bool initialise() override;
-    bool handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
 };
 
 }  // namespace talvern

@@ -32,6 +32,14 @@ INT_PTR CALLBACK ModalDialog::procedure(HWND window, UINT message, WPARAM wParam
     return result;
 }
 
+bool ModalDialog::handle(UINT message, WPARAM wParam, LPARAM, INT_PTR&) {
+    if (message != WM_COMMAND) return false;
+    const int id = LOWORD(wParam);
+    if (id != IDOK && id != IDCANCEL) return false;
+    ::EndDialog(window(), id);
+    return true;
+}
+
 std::string ModalDialog::itemText(int id) const {
     const HWND control = item(id);
     const int length = ::GetWindowTextLengthW(control);

@@ -23,7 +23,8 @@ protected:
     virtual bool initialise() = 0;
     // Every other message: true when handled, with `result` as the dialog
     // procedure's answer (SetWindowLongPtr DWLP_MSGRESULT for notifications).
-    virtual bool handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) = 0;
+    // By default OK and Cancel end the dialog with their identifier.
+    virtual bool handle(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result);
 
     HWND item(int id) const { return ::GetDlgItem(window_, id); }
     std::string itemText(int id) const;
