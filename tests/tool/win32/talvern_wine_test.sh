@@ -37,6 +37,14 @@ for _ in $(seq 600); do [ -s "$work/display" ] && break; sleep 0.1; done
 [ -s "$work/display" ] || { echo "Xvfb did not start"; exit 1; }
 export DISPLAY=":$(cat "$work/display")"
 
+# Wine gives every program the desktop, and with it the display, of the
+# program that made the desktop first. One made without a display (a test
+# program run while the build listed its tests, say) would leave Talvern no
+# display at all, so this prefix's Wine is ended and starts afresh on ours.
+# The test runs alone: no other test's program is ended with it.
+"$(dirname "$wine")/wineserver" -k >/dev/null 2>&1 || true
+"$(dirname "$wine")/wineserver" -w >/dev/null 2>&1 || true
+
 # Wine draws the windows' frames and captions itself: there is no window
 # manager on the display to do it.
 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
