@@ -4,6 +4,7 @@
 #include "frame/locks.h"
 #include "portctl/port_switch.h"
 #include "recovery/event_log.h"
+#include "recovery/recovery_rule.h"
 #include "recovery/settings.h"
 #include "scan/device_views.h"
 #include "scan/monitor_view.h"
@@ -39,23 +40,24 @@ void actOnFault(AutoCheckEntry& entry, std::int32_t hubNow, EventCode code, cons
     REQUIRES(generalLock) {
     writeEventLine(entry, code);
     if (hubNow >= 0) switchPortLocked(hubNow, entry.portIndex, false);
-    entry.setRecoveryCountdown(times.offTime + 1u);
+    entry.setRecoveryCountdown(recoveryTicks(times.offTime));
 }
 
 // Counts one tick for the entry at `slot`. Returns the port to check when a
 // check is due. General lock held.
 bool countTick(int slot, const MonitorTimes& times, DueCheck& due) REQUIRES(generalLock) {
     AutoCheckEntry& entry = settings().entries[slot];
-    if (const unsigned countdown = entry.recoveryCountdown(); countdown != 0) {
-        entry.setRecoveryCountdown(countdown - 1);
-        if (countdown == 1) {
+    RecoveryCounters counters{entry.recoveryCountdown(), entry.tickCounter};
+    const TickStep step = countTick(counters, times.interval);
+    if (step == TickStep::SwitchOn || counters.countdown != 0) {
+        entry.setRecoveryCountdown(counters.countdown);
+        if (step == TickStep::SwitchOn) {
             if (const std::int32_t hub = hubNowOf(entry); hub >= 0) switchPortLocked(hub, entry.portIndex, true);
         }
         return false;
     }
-    if (entry.tickCounter < 255) ++entry.tickCounter;
-    if (entry.tickCounter < times.interval) return false;
-    entry.tickCounter = 0;
+    entry.tickCounter = counters.tickCounter;
+    if (step != TickStep::Check) return false;
     const std::int32_t hubNow = hubNowOf(entry);
     due = {hubNow, entry.hubIndex, entry.portIndex, entry.hubSerial};
     return true;
@@ -82,18 +84,15 @@ void handleEntry(int slot, const MonitorTimes& times) {
         return;
     }
 
-    if (found.connectionStatus == DeviceConnected) {
-        if (found.configurationValue == 0) actOnFault(entry, due.hubNow, NotConfigured, times);
-        if (found.vendorId != entry.vendorId || found.productId != entry.productId) {
-            actOnFault(entry, due.hubNow, OtherDevice, times);
-        } else if (entry.hubSerial == 0) {
-            // An entry from a file written before entries knew their hub
-            // learns it where it finds its own device.
-            const HubIdentities& hubs = monitorSnapshotHubs();
-            if (due.hubNow < hubs.count) entry.hubSerial = hubs.serialHash[due.hubNow];
-        }
-    } else {
-        actOnFault(entry, due.hubNow, NoDevice, times);
+    const PortSeen seen{found.connectionStatus == DeviceConnected, found.configurationValue != 0, found.vendorId,
+                        found.productId};
+    const Faults faults = faultsSeen(seen, entry.vendorId, entry.productId);
+    for (int i = 0; i < faults.count; ++i) actOnFault(entry, due.hubNow, faults.codes[i], times);
+    if (seen.device && seen.vendorId == entry.vendorId && seen.productId == entry.productId && entry.hubSerial == 0) {
+        // An entry from a file written before entries knew their hub
+        // learns it where it finds its own device.
+        const HubIdentities& hubs = monitorSnapshotHubs();
+        if (due.hubNow < hubs.count) entry.hubSerial = hubs.serialHash[due.hubNow];
     }
 }
 
