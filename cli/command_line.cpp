@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "commands.h"
+#include "location_watch_list.h"
 #include "platform/folders.h"
 
 namespace vostrel::cli {
@@ -164,7 +165,25 @@ private:
             change.add_option("HUB", words_[0], "the hub index, from 0");
             change.add_option("PORT", words_[1], "the port, 1 to 4");
             portOptions_.addTo(change);
+            change.add_option("--location", location_,
+                              "a device on any hub: the hub by its location, as 'hubs' shows it; with --port")
+                ->type_name("LOCATION");
+            change.add_option("--port", hubPort_, "with --location: the port, from 1")->type_name("N");
             change.final_callback([this, adding] {
+                if (location_ || hubPort_) {
+                    if (!location_ || !hubPort_) throw usageError("--location and --port go together");
+                    if (!words_[0].empty() || portOptions_.hub || portOptions_.serial || portOptions_.device ||
+                        portOptions_.index) {
+                        throw usageError("--location names the port alone: give no HUB PORT, --hub, --serial, "
+                                         "--device or --index with it");
+                    }
+                    const anyhub::PortAddress port = locationPortFrom(*location_, *hubPort_);
+                    run_ = [this, port, adding] {
+                        return adding ? watchAddByLocationCommand(stateFolder(), port)
+                                      : watchRemoveByLocationCommand(stateFolder(), port);
+                    };
+                    return;
+                }
                 const PortName name = portOptions_.name(given({&words_[0], &words_[1]}));
                 run_ = [this, name, adding] {
                     return adding ? watchAddCommand(stateFolder(), name) : watchRemoveCommand(stateFolder(), name);
@@ -245,6 +264,8 @@ private:
     std::string words_[3];
     PortOptions portOptions_;
     std::optional<std::string> offTime_;
+    std::optional<std::string> location_;
+    std::optional<std::string> hubPort_;
     std::function<int()> run_;
 };
 

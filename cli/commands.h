@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "anyhub/hub_ports.h"
 #include "port_choice.h"
 
 namespace vostrel::cli {
@@ -27,6 +28,10 @@ int portCommand(const std::string& stateFolder, const PortName& name, PortAction
 int watchAddCommand(const std::string& stateFolder, const PortName& name);
 int watchRemoveCommand(const std::string& stateFolder, const PortName& name);
 int watchListCommand(const std::string& stateFolder, Output output);
+// The same for a device on any hub, kept by its hub's location in the watch
+// file beside the settings file.
+int watchAddByLocationCommand(const std::string& stateFolder, const anyhub::PortAddress& port);
+int watchRemoveByLocationCommand(const std::string& stateFolder, const anyhub::PortAddress& port);
 
 // Shows the two times, or stores new ones (interval, off time).
 int timesCommand(const std::string& stateFolder, std::optional<std::pair<std::uint8_t, std::uint8_t>> times,

@@ -1,10 +1,17 @@
+#include <chrono>
 #include <iostream>
+#include <memory>
+#include <optional>
+#include <vector>
 
 #include "commands.h"
+#include "location_recovery.h"
+#include "location_watch_file.h"
 #include "log_follower.h"
 #include "output_format.h"
 #include "platform/readiness.h"
 #include "platform/termination_signals.h"
+#include "recovery/monitor.h"
 #include <vostrel/vendor_library_name.h>
 #include "session.h"
 #include "watch_list.h"
@@ -27,6 +34,19 @@ int monitorCommand(const std::string& stateFolder) {
     platform::TerminationSignals signals;
     const Session session(stateFolder, StateUse::Change);
     const HubLibrary& hub = session.hub();
+    std::vector<LocationEntry> locationEntries;
+    try {
+        locationEntries = readLocationWatchFile(session.stateFolder() + "/" + kLocationWatchFile);
+    } catch (const WatchFileError& error) {
+        throw failure(error.what());
+    }
+    const std::unique_ptr<anyhub::HubPorts> hubPorts = anyhub::makeHostHubPorts();
+    if (!hubPorts && !locationEntries.empty()) {
+        std::cerr << "vostrel: the " << locationEntries.size()
+                  << " devices watched by location are not recovered: this build of vostrel cannot reach hubs by "
+                     "their location"
+                  << std::endl;
+    }
 
     if (hub.initVendorLibrary() == 0) {
         std::cerr << "vostrel: the vendor library " << vostrel::platform::kVendorLibraryName
@@ -42,14 +62,30 @@ int monitorCommand(const std::string& stateFolder) {
 
     std::uint8_t interval = 0, offTime = 0;
     hub.getTimes(&interval, &offTime);
-    const std::string status = "watching " + std::to_string(readWatchList(hub).size()) + " devices in " +
-                               session.stateFolder() + ", interval " + std::to_string(interval) +
+    const std::size_t byLocation = locationEntries.size();
+    const std::string status = "watching " + std::to_string(readWatchList(hub).size() + byLocation) + " devices" +
+                               (byLocation != 0 ? " (" + std::to_string(byLocation) + " by location)" : "") +
+                               " in " + session.stateFolder() + ", interval " + std::to_string(interval) +
                                ", off time " + std::to_string(offTime);
+    std::optional<LocationRecovery> recovery;
+    if (hubPorts && byLocation != 0) {
+        recovery.emplace(locationEntries, *hubPorts, interval, offTime, session.stateFolder() + "/" + kEventLogFile);
+    }
     std::cerr << "vostrel: monitor running: " << status << std::endl;
     platform::notifyReady(status);
 
-    while (!signals.wait(kPoll)) printEvents(log);
+    // The devices watched by location are recovered here, between two
+    // looks at the log, one tick at a time as the library's monitor counts.
+    auto nextTick = std::chrono::steady_clock::now() + kTickSleep;
+    while (!signals.wait(kPoll)) {
+        if (recovery && std::chrono::steady_clock::now() >= nextTick) {
+            recovery->tick();
+            nextTick = std::chrono::steady_clock::now() + kTickSleep;
+        }
+        printEvents(log);
+    }
     platform::notifyStopping();
+    if (recovery) recovery->stop();
     printEvents(log);
     // The stored flag is left as the monitor found it. Off: stopped here,
     // which clears it again. On: stopped by the library's unload when the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "location_watch_list.h"
 #include "port_choice.h"
 #include "program_core/log_line.h"
 #include "program_core/port_texts.h"
@@ -152,11 +153,35 @@ json watchListJson(const std::vector<WatchEntry>& entries, const Bus& bus) {
     return {{"devices", std::move(list)}};
 }
 
+void printLocationWatchListText(const std::vector<LocationEntry>& entries, std::ostream& out) {
+    std::vector<std::vector<std::string>> rows{{"LOCATION", "PORT", "DEVICE", "MANUFACTURER", "PRODUCT"}};
+    for (const LocationEntry& entry : entries) {
+        rows.push_back({entry.port.location, std::to_string(entry.port.port),
+                        deviceIdText({entry.vendorId, entry.productId}), cell(entry.manufacturer),
+                        cell(entry.product)});
+    }
+    printTable(rows, out);
+}
+
+json locationWatchListJson(const std::vector<LocationEntry>& entries) {
+    json list = json::array();
+    for (const LocationEntry& entry : entries) {
+        list.push_back({{"location", entry.port.location},
+                        {"port", entry.port.port},
+                        {"vendorId", hexId(entry.vendorId)},
+                        {"productId", hexId(entry.productId)},
+                        {"manufacturer", textOrNull(entry.manufacturer)},
+                        {"product", textOrNull(entry.product)}});
+    }
+    return list;
+}
+
 std::string logLineText(const std::string& line) {
     const auto event = program::interpretLogLine(program::readLogLine(line));
     if (!event) return text::visibleText(line);
     std::string text = timeText(*event, '/', ' ') + "  " + program::eventName(event->code) + " (" +
-                       std::to_string(event->code) + ")  " + placeText({event->hubIndex, event->portNumber}) + "  " +
+                       std::to_string(event->code) + ")  " + (event->hubLocation.empty() ? placeText({event->hubIndex, event->portNumber})
+                                                     : locationPortText({event->hubLocation, event->portNumber})) + "  " +
                        deviceIdText({event->vendorId, event->productId});
     for (const std::string* part : {&event->manufacturer, &event->product}) {
         if (!part->empty()) text += "  " + text::visibleText(*part);
@@ -167,10 +192,12 @@ std::string logLineText(const std::string& line) {
 json logLineJson(const std::string& line) {
     const auto event = program::interpretLogLine(program::readLogLine(line));
     if (!event) return {{"unparsed", line}};
+    json hub = {"hub", event->hubIndex};
+    if (!event->hubLocation.empty()) hub = {"location", event->hubLocation};
     return {{"time", timeText(*event, '-', 'T')},
             {"event", program::eventName(event->code)},
             {"code", event->code},
-            {"hub", event->hubIndex},
+            hub,
             {"port", event->portNumber},
             {"vendorId", hexId(event->vendorId)},
             {"productId", hexId(event->productId)},

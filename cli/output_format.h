@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bus.h"
+#include "location_watch_file.h"
 #include "watch_list.h"
 
 namespace vostrel::cli {
@@ -21,6 +22,10 @@ nlohmann::ordered_json busJson(const Bus& bus);
 // Each entry with the hub it follows, as `bus` shows that hub now.
 void printWatchListText(const std::vector<WatchEntry>& entries, const Bus& bus, std::ostream& out);
 nlohmann::ordered_json watchListJson(const std::vector<WatchEntry>& entries, const Bus& bus);
+
+// The devices watched by their hub's location, in file order.
+void printLocationWatchListText(const std::vector<LocationEntry>& entries, std::ostream& out);
+nlohmann::ordered_json locationWatchListJson(const std::vector<LocationEntry>& entries);
 
 // One line of the event log, read as every program reads it: its event by
 // name, or the line as it stands when its formatted fields are not the

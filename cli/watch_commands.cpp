@@ -1,6 +1,9 @@
 #include <iostream>
+#include <memory>
 
 #include "bus.h"
+#include "location_watch_file.h"
+#include "location_watch_list.h"
 #include "commands.h"
 #include "output_format.h"
 #include "program_core/port_texts.h"
@@ -40,6 +43,24 @@ Place watchedPlace(const HubLibrary& hub, const PortName& name) {
     return choosePort(readBus(hub), name);
 }
 
+std::string watchFilePath(const Session& session) { return session.stateFolder() + "/" + kLocationWatchFile; }
+
+std::vector<LocationEntry> readLocationEntries(const Session& session) {
+    try {
+        return readLocationWatchFile(watchFilePath(session));
+    } catch (const WatchFileError& error) {
+        throw failure(error.what());
+    }
+}
+
+void storeLocationEntries(const Session& session, const std::vector<LocationEntry>& entries) {
+    try {
+        writeLocationWatchFile(watchFilePath(session), entries);
+    } catch (const WatchFileError& error) {
+        throw failure(std::string("the change was not stored: ") + error.what());
+    }
+}
+
 }  // namespace
 
 int watchAddCommand(const std::string& stateFolder, const PortName& name) {
@@ -76,14 +97,42 @@ int watchRemoveCommand(const std::string& stateFolder, const PortName& name) {
     return 0;
 }
 
+int watchAddByLocationCommand(const std::string& stateFolder, const anyhub::PortAddress& port) {
+    const std::unique_ptr<anyhub::HubPorts> hubs = anyhub::makeHostHubPorts();
+    if (!hubs) throw failure("this build of vostrel cannot reach hubs by their location");
+    const Session session(stateFolder, StateUse::Change);
+    std::vector<LocationEntry> entries = readLocationEntries(session);
+    const LocationEntry& added = addLocationEntry(entries, port, *hubs);
+    const std::string text = deviceText({added.vendorId, added.productId}, added.manufacturer, added.product);
+    storeLocationEntries(session, entries);
+    std::cout << "watching " << locationPortText(port) << ": " << text << std::endl;
+    return 0;
+}
+
+int watchRemoveByLocationCommand(const std::string& stateFolder, const anyhub::PortAddress& port) {
+    const Session session(stateFolder, StateUse::Change);
+    std::vector<LocationEntry> entries = readLocationEntries(session);
+    removeLocationEntry(entries, port);
+    storeLocationEntries(session, entries);
+    std::cout << "no longer watching " << locationPortText(port) << std::endl;
+    return 0;
+}
+
 int watchListCommand(const std::string& stateFolder, Output output) {
     const Session session(stateFolder, StateUse::Read);
     const std::vector<WatchEntry> entries = readWatchList(session.hub());
+    const std::vector<LocationEntry> byLocation = readLocationEntries(session);
     const Bus bus = readBus(session.hub());
     if (output == Output::Json) {
-        printJson(watchListJson(entries, bus), std::cout);
+        nlohmann::ordered_json list = watchListJson(entries, bus);
+        if (!byLocation.empty()) list["byLocation"] = locationWatchListJson(byLocation);
+        printJson(list, std::cout);
     } else {
-        printWatchListText(entries, bus, std::cout);
+        // With devices watched by location only, the family's empty list
+        // goes unsaid.
+        if (!entries.empty() || byLocation.empty()) printWatchListText(entries, bus, std::cout);
+        if (!entries.empty() && !byLocation.empty()) std::cout << '\n';
+        if (!byLocation.empty()) printLocationWatchListText(byLocation, std::cout);
     }
     return 0;
 }

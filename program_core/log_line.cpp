@@ -3,6 +3,8 @@
 #include <array>
 #include <charconv>
 
+#include "program_core/hub_location.h"
+
 namespace vostrel::program {
 namespace {
 
@@ -23,6 +25,14 @@ bool readTime(std::string_view text, LogEvent& event) {
     return readNumber(date.substr(0, slash), event.year) && readNumber(date.substr(slash + 1, 2), event.month) &&
            readNumber(date.substr(slash + 4, 2), event.day) && readNumber(time.substr(0, 2), event.hour) &&
            readNumber(time.substr(3, 2), event.minute) && readNumber(time.substr(6, 2), event.second);
+}
+
+// A family hub's index, or another hub's location.
+bool readHub(std::string_view text, LogEvent& event) {
+    if (readNumber(text, event.hubIndex)) return true;
+    if (!isHubLocation(text)) return false;
+    event.hubLocation = text;
+    return true;
 }
 
 // "0x" and four or more hexadecimal digits.
@@ -72,7 +82,7 @@ LogLine readLogLine(std::string_view line) {
 std::optional<LogEvent> interpretLogLine(const LogLine& line) {
     LogEvent event;
     if (!readTime(line.dateTime, event) || !readNumber(line.eventCode, event.code) ||
-        !readNumber(line.hubIndex, event.hubIndex) || !readNumber(line.portNumber, event.portNumber) ||
+        !readHub(line.hubIndex, event) || !readNumber(line.portNumber, event.portNumber) ||
         !readId(line.vendorId, event.vendorId) || !readId(line.productId, event.productId)) {
         return std::nullopt;
     }

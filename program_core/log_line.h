@@ -1,8 +1,10 @@
 // One line of the recovery event log "vostrel.log", as the hub library's
 // monitor writes it:
 //   2017/04/05 01:07:09,3,0,3,0x7E57,0x0C31,Lumen Labs,HD Camera
-// local date and time, event code, hub index, port number 1 to 4, the
-// watched device's vendor and product IDs, its manufacturer and product.
+//   2017/04/05 01:07:09,3,1-1.4,2,0x7E57,0x0C31,Lumen Labs,HD Camera
+// local date and time, event code, hub index (or, for a device watched on
+// any other hub, the hub's location), port number, the watched device's
+// vendor and product IDs, its manufacturer and product.
 // The library formats the first six fields itself, so they never hold a
 // comma; the two texts are the device's own and are written as they are,
 // commas included, so where one ends and the other begins is a guess.
@@ -36,12 +38,13 @@ struct LogLine {
 LogLine readLogLine(std::string_view line);
 
 // The line's values, when its six formatted fields are as the library
-// writes them ("Y/MM/DD hh:mm:ss", decimal numbers, "0x" and four or more
-// hexadecimal digits).
+// writes them ("Y/MM/DD hh:mm:ss", decimal numbers or a hub's location,
+// "0x" and four or more hexadecimal digits).
 struct LogEvent {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     int code = 0;
     int hubIndex = 0;
+    std::string hubLocation;  // instead of hubIndex for a hub named by its location; empty for a family hub
     int portNumber = 0;
     std::uint16_t vendorId = 0;
     std::uint16_t productId = 0;

@@ -46,10 +46,13 @@ std::vector<Notice> RecoveryFollower::logRead(const std::vector<std::string>& li
         const auto event = interpretLogLine(line);
         if (!event) continue;
         notices.push_back(powerCycleNotice(line));
-        std::erase_if(awaited_, [&](const Awaited& awaited) {
-            return awaited.hubIndex == event->hubIndex && awaited.portIndex == event->portNumber - 1;
-        });
-        awaited_.push_back({event->hubIndex, event->portNumber - 1, event->vendorId, event->productId});
+        // Only the family's hubs are on the bus this follower reads.
+        if (event->hubLocation.empty()) {
+            std::erase_if(awaited_, [&](const Awaited& awaited) {
+                return awaited.hubIndex == event->hubIndex && awaited.portIndex == event->portNumber - 1;
+            });
+            awaited_.push_back({event->hubIndex, event->portNumber - 1, event->vendorId, event->productId});
+        }
         linesSeen_ = i + 1;
     }
     return notices;
