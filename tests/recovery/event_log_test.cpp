@@ -109,6 +109,19 @@ TEST(EventLine, OverLongLinesLoseTextWholeCharactersAtATimeOrdinaryOnesNothing) 
     EXPECT_EQ((line.size() - 2 - comma - 1) % 3, 0u);
 }
 
+// A hub named by its location takes the hub index's place; the line keeps
+// its limits, its control characters kept out, whatever the hub field's length.
+TEST(EventLine, AnEntryKeptByLocationIsWrittenWithItsHubsLocation) {
+    EXPECT_EQ(formatEventLine({"1-1.4", 2, 0x046D, 0xC52B, u"Maker", u"Widget"}, NoDevice, {2026, 12, 9, 10, 0, 0}),
+              "2026/12/09 10:00:00,3,1-1.4,2,0x046D,0xC52B,Maker,Widget\r\n");
+    const std::u16string ascii(255, u'x');
+    const std::string line = formatEventLine({"123-15.15.15.15.15.15", 255, 1, 2, ascii + u"\n", ascii},
+                                             OtherDevice, kAprilMorning);
+    EXPECT_LE(line.size(), kMaxEventLineBytes);
+    EXPECT_EQ(line.find_first_of("\r\n"), line.size() - 2);
+    EXPECT_EQ(line.find(",2,123-15.15.15.15.15.15,255,0x0001,0x0002,"), 19u);
+}
+
 TEST(EventLog, FirstEventCreatesTheFileLaterOnesAppendAndAnUnopenableLogIsReported) {
     ScratchDir dir;
     const AutoCheckEntry entry = watched(0, 1, 0x1234, 0x5678, u"M", u"P");
