@@ -15,7 +15,7 @@ _vostrel() {
             COMPREPLY=($(compgen -d -- "$cur"))
             return
             ;;
-        --hub | --serial | --device | --index | --off-time)
+        --hub | --serial | --device | --index | --off-time | --location | --port)
             return
             ;;
     esac
@@ -25,7 +25,7 @@ _vostrel() {
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
             --hub) hub=1; ((i++)) ;;
-            --state-dir | --serial | --device | --index | --off-time) ((i++)) ;;
+            --state-dir | --serial | --device | --index | --off-time | --location | --port) ((i++)) ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
@@ -60,7 +60,7 @@ _vostrel() {
                 return
             fi
             case $sub in
-                add | remove) options+=" --hub --serial --device --index" ;;
+                add | remove) options+=" --hub --serial --device --index --location --port" ;;
                 list) options+=" --json" ;;
             esac
             ;;
