@@ -2,14 +2,16 @@
 
 #include <utility>
 
+#include "location_watch_list.h"
 #include "recovery/event_log.h"
 #include "usbbus/utf.h"
 
 namespace vostrel::cli {
 
 LocationRecovery::LocationRecovery(const std::vector<LocationEntry>& entries, anyhub::HubPorts& hubs,
-                                   std::uint8_t interval, std::uint8_t offTime, std::string logFile)
-    : hubs_(hubs), interval_(interval), offTime_(offTime), logFile_(std::move(logFile)) {
+                                   std::uint8_t interval, std::uint8_t offTime, std::string logFile,
+                                   std::function<void(const std::string&)> report)
+    : hubs_(hubs), interval_(interval), offTime_(offTime), logFile_(std::move(logFile)), report_(std::move(report)) {
     for (const LocationEntry& entry : entries) {
         watched_.push_back({entry, usbbus::utf8ToUtf16Replacing(entry.manufacturer),
                             usbbus::utf8ToUtf16Replacing(entry.product), {}});
@@ -23,7 +25,7 @@ void LocationRecovery::tick() {
         case TickStep::None:
             break;
         case TickStep::SwitchOn:
-            hubs_.setPower(watched.entry.port, true);
+            switchPort(watched.entry.port, true);
             break;
         case TickStep::Check:
             if (!read) {
@@ -50,16 +52,24 @@ void LocationRecovery::check(Watched& watched) {
                        faults.codes[i], logFile_.c_str());
         // With the hub gone there is nothing to switch; the countdown runs
         // all the same, as for the family's hubs.
-        if (look.reading != anyhub::PortReading::HubMissing) hubs_.setPower(entry.port, false);
+        if (look.reading != anyhub::PortReading::HubMissing) switchPort(entry.port, false);
         watched.counters.countdown = recoveryTicks(offTime_);
     }
+}
+
+// The rule goes on whatever the switch did, as for the family's hubs: the
+// countdown runs, and the next check sees what became of the device.
+void LocationRecovery::switchPort(const anyhub::PortAddress& port, bool on) {
+    const anyhub::SwitchResult result = hubs_.setPower(port, on);
+    if (result.outcome == anyhub::SwitchOutcome::Done || result.outcome == anyhub::SwitchOutcome::HubMissing) return;
+    report_(locationPortText(port) + ": could not switch " + (on ? "on" : "off") + ": " + result.why);
 }
 
 void LocationRecovery::stop() {
     for (Watched& watched : watched_) {
         if (watched.counters.countdown == 0) continue;
         watched.counters.countdown = 0;
-        hubs_.setPower(watched.entry.port, true);
+        switchPort(watched.entry.port, true);
     }
 }
 

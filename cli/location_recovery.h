@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,8 +18,10 @@ namespace vostrel::cli {
 
 class LocationRecovery {
 public:
+    // `report` hears of each switch the hub ports could not carry out (a hub
+    // that is gone aside), in words for people.
     LocationRecovery(const std::vector<LocationEntry>& entries, anyhub::HubPorts& hubs, std::uint8_t interval,
-                     std::uint8_t offTime, std::string logFile);
+                     std::uint8_t offTime, std::string logFile, std::function<void(const std::string&)> report);
     LocationRecovery(const LocationRecovery&) = delete;
     LocationRecovery& operator=(const LocationRecovery&) = delete;
 
@@ -39,12 +42,14 @@ private:
     };
 
     void check(Watched& watched);
+    void switchPort(const anyhub::PortAddress& port, bool on);
 
     std::vector<Watched> watched_;
     anyhub::HubPorts& hubs_;
     std::uint8_t interval_;
     std::uint8_t offTime_;
     std::string logFile_;
+    std::function<void(const std::string&)> report_;
 };
 
 }  // namespace vostrel::cli

@@ -69,7 +69,8 @@ int monitorCommand(const std::string& stateFolder) {
                                ", off time " + std::to_string(offTime);
     std::optional<LocationRecovery> recovery;
     if (hubPorts && byLocation != 0) {
-        recovery.emplace(locationEntries, *hubPorts, interval, offTime, session.stateFolder() + "/" + kEventLogFile);
+        recovery.emplace(locationEntries, *hubPorts, interval, offTime, session.stateFolder() + "/" + kEventLogFile,
+                         [](const std::string& problem) { std::cerr << "vostrel: " << problem << std::endl; });
     }
     std::cerr << "vostrel: monitor running: " << status << std::endl;
     platform::notifyReady(status);

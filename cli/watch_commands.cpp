@@ -6,6 +6,7 @@
 #include "location_watch_list.h"
 #include "commands.h"
 #include "output_format.h"
+#include "platform/folders.h"
 #include "program_core/port_texts.h"
 #include "session.h"
 #include "text/visible_text.h"
@@ -57,7 +58,8 @@ void storeLocationEntries(const Session& session, const std::vector<LocationEntr
     try {
         writeLocationWatchFile(watchFilePath(session), entries);
     } catch (const WatchFileError& error) {
-        throw failure(std::string("the change was not stored: ") + error.what());
+        const std::string why = platform::fileWriteProblem(session.stateFolder(), locationWatchFileText(entries).size());
+        throw failure(std::string("the change was not stored: ") + error.what() + (why.empty() ? "" : ": " + why));
     }
 }
 

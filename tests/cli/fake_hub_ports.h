@@ -27,6 +27,8 @@ public:
     }
     void putEmpty(const anyhub::PortAddress& port) { put(port, {anyhub::PortReading::Empty, {}}); }
     void removeHub(const anyhub::PortAddress& port) { now_.erase(key(port)); }
+    // Switches of the port are refused from now on.
+    void refuseSwitches(const anyhub::PortAddress& port) { refused_[key(port)] = true; }
 
     void refresh() override {
         seen_ = now_;
@@ -39,6 +41,7 @@ public:
     anyhub::SwitchResult setPower(const anyhub::PortAddress& port, bool on) override {
         switches.push_back({port, on});
         if (now_.count(key(port)) == 0) return {anyhub::SwitchOutcome::HubMissing, "no hub there"};
+        if (refused_.count(key(port)) != 0) return {anyhub::SwitchOutcome::NotPermitted, "permission denied"};
         return {anyhub::SwitchOutcome::Done, ""};
     }
 
@@ -49,6 +52,7 @@ private:
     static std::pair<std::string, int> key(const anyhub::PortAddress& port) { return {port.location, port.port}; }
 
     std::map<std::pair<std::string, int>, anyhub::PortLook> now_, seen_;
+    std::map<std::pair<std::string, int>, bool> refused_;
 };
 
 }  // namespace vostrel::cli::test

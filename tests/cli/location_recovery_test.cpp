@@ -31,7 +31,8 @@ protected:
             recovery_ = std::make_unique<LocationRecovery>(
                 std::vector<LocationEntry>{{kPort, 0x046D, 0xC52B, "Maker", "Widget"},
                                            {kNeighbour, 0x1234, 0x0001, "", "Pad"}},
-                hubs_, 2, 1, (dir_.path() / "vostrel.log").string());
+                hubs_, 2, 1, (dir_.path() / "vostrel.log").string(),
+                [this](const std::string& problem) { reported_.push_back(problem); });
         }
         return *recovery_;
     }
@@ -53,6 +54,7 @@ protected:
     vostrel::test::ScratchDir dir_;
     FakeHubPorts hubs_;
     std::unique_ptr<LocationRecovery> recovery_;
+    std::vector<std::string> reported_;
 };
 
 TEST_F(LocationRecoveryTest, AMissingDeviceIsPowerCycledOnceAndLeftAloneWhenBack) {
@@ -100,7 +102,7 @@ TEST_F(LocationRecoveryTest, EachFaultIsLoggedAndSwitchesThePortOff) {
         FakeHubPorts hubs;
         hubs.putDevice(kPort, c.vid, 0xC52B, c.configured);
         LocationRecovery recovery({{kPort, 0x046D, 0xC52B, "Maker", "Widget"}}, hubs, 1, 1,
-                                  (fresh.path() / "vostrel.log").string());
+                                  (fresh.path() / "vostrel.log").string(), [](const std::string&) {});
         recovery.tick();
         std::ifstream in(fresh.path() / "vostrel.log", std::ios::binary);
         std::vector<std::string> lines;
@@ -120,6 +122,18 @@ TEST_F(LocationRecoveryTest, AHubThatIsGoneCountsAsMissingAndIsNotSwitched) {
     hubs_.putDevice(kPort, 0x046D, 0xC52B);
     ticks(2);
     EXPECT_EQ(hubs_.switches, (std::vector<Switch>{{kPort, true}}));
+    EXPECT_TRUE(reported_.empty());
+}
+
+TEST_F(LocationRecoveryTest, ASwitchTheHubRefusesIsReportedAndTheRuleGoesOn) {
+    ticks(1);
+    hubs_.putEmpty(kPort);
+    hubs_.refuseSwitches(kPort);
+    ticks(3);
+    EXPECT_EQ(reported_, (std::vector<std::string>{"1-1.4 port 2: could not switch off: permission denied",
+                                                   "1-1.4 port 2: could not switch on: permission denied"}));
+    ticks(2);  // still missing: checked and logged again
+    EXPECT_EQ(logged().size(), 2u);
 }
 
 TEST_F(LocationRecoveryTest, AStopSwitchesOnOnlyThePortsHeldOff) {
