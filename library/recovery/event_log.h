@@ -1,5 +1,7 @@
 // The recovery event log: one comma-separated line per event, appended to
-// "vostrel.log" in the current directory.
+// "vostrel.log" in the current directory by the library's monitor, and to
+// the one in the state folder by the command line's monitor for the entries
+// it keeps by location.
 #pragma once
 
 #include <cstdint>
@@ -41,7 +43,7 @@ std::string formatEventLine(const AutoCheckEntry& entry, std::uint8_t code, cons
 
 // Appends the line for the event at the current local time to `logFile`.
 // False when the log could not be written; the caller carries on either way.
-bool writeEventLine(const EventSubject& subject, std::uint8_t code, const char* logFile = kEventLogFileName);
+bool writeEventLine(const EventSubject& subject, std::uint8_t code, const char* logFile);
 bool writeEventLine(const AutoCheckEntry& entry, std::uint8_t code);
 
 }  // namespace vostrel

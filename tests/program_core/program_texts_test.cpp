@@ -76,6 +76,19 @@ TEST(ProgramTexts, RecoveryFollowerTellsOfCyclesAndRecoveries) {
     EXPECT_FALSE(readTrayCounts(fakeHubLibrary()));
 }
 
+// A device watched by its hub's location is told of like any other, but
+// not awaited on the family's bus, where no port of that hub shows.
+TEST(ProgramTexts, RecoveryFollowerTellsOfCyclesByLocationWithoutAwaitingThem) {
+    const std::string cycle = "2024/05/17 09:52:40,3,1-1.4,2,0x04D8,0x000A,Maker,Widget";
+    RecoveryFollower follower;
+    follower.logRead({});
+    const auto notices = follower.logRead({cycle});
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].body, "Maker Widget (missing) on hub 1-1.4, port 2: its port is switched off and on again.");
+    EXPECT_FALSE(follower.awaitsRecovery());
+    EXPECT_TRUE(follower.logRead({cycle}).empty());
+}
+
 TEST(ProgramTexts, Messages) {
     PortView port;
     port.hubIndex = 0;
