@@ -31,46 +31,6 @@ std::string fileText(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Two root hubs; a USB 3 hub (1-1 and 2-1, peers) with a device on each
-// half; a ganged hub with port 2 off; a hub without switching, its device
-// unconfigured and its strings odd.
-KernelHubBed mixedBed() {
-    KernelHubBed bed;
-    BedDevice usb1 = KernelHubBed::hub("usb1", 2), usb2 = KernelHubBed::hub("usb2", 2, true);
-    usb1.vendorId = usb2.vendorId = 0x1D6B;
-    usb1.productId = 0x0002;
-    usb2.productId = 0x0003;
-    usb1.state = {"configured", "configured"};
-    bed.add(usb1);
-    bed.add(usb2);
-
-    BedDevice usb3 = KernelHubBed::hub("1-1", 4), superSpeed = KernelHubBed::hub("2-1", 4, true);
-    usb3.peer = "2-1";
-    usb3.serial = "H1";
-    superSpeed.productId = 0x55AB;
-    usb3.state[0] = "configured";
-    superSpeed.state[2] = "configured";
-    superSpeed.disable = {"1", "0", "0", "0"};
-    usb3.disable = {"1", "0", "0", "0"};
-    bed.add(usb3);
-    bed.add(superSpeed);
-    bed.add({"1-1.1", 0x0627, 0x0001, "QEMU", "Tablet", "42", true, 0, false, {}, {}, {}});
-    bed.add({"2-1.3", 0x0781, 0x5581, "Disk Maker", "Stick", "S3", true, 0, true, {}, {}, {}});
-
-    BedDevice ganged = KernelHubBed::hub("1-2", 3);
-    ganged.productId = 0x0101;
-    ganged.disable = {"0", "1", "0"};
-    bed.add(ganged);
-
-    BedDevice none = KernelHubBed::hub("1-2.3", 4);
-    none.productId = 0x0202;
-    none.state[3] = "addressed";
-    bed.add(none);
-    bed.add({"1-2.3.4", 0x1234, 0xABCD, "Evil\x1b[2J\"\\", "\xff\xfe not UTF-8\t", "line\nbreak", false, 0, false,
-             {}, {}, {}});
-    return bed;
-}
-
 class HubListing : public ::testing::Test {
 protected:
     void load(KernelHubBed bed) {
@@ -80,7 +40,7 @@ protected:
     }
     void SetUp() override {
         platform::useUsbfs(&usbfs_);
-        load(mixedBed());
+        load(mixedHubBed());
     }
     void TearDown() override {
         hubs_.reset();
