@@ -332,7 +332,7 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, BadInput, ::testing::Values(
     Refusal{"port 0 5 off", 2, "port 5: ports are numbered 1 to 4\n"},
     Refusal{"port 0 2x off", 2, "port 2x: ports are numbered 1 to 4\n"},
     Refusal{"port 0 off", 2, "give both HUB and PORT\n"},
-    Refusal{"port 0 1 dance", 2, "unknown port action dance: expected on, off or cycle\n"},
+    Refusal{"port 0 1 dance", 2, "unknown port action dance: expected on, off, cycle or toggle\n"},
     Refusal{"port 0 1 off --off-time 2", 2, "--off-time goes with cycle\n"},
     Refusal{"port 0 1 cycle --off-time 0", 2, "--off-time 0: expected seconds above 0 and at most 3600"},
     Refusal{"port 0 1 cycle --off-time 1e3", 2, "--off-time 1e3: expected seconds"},
