@@ -82,51 +82,69 @@ std::optional<std::pair<std::string, int>> portOfFolderName(std::string_view nam
     return std::pair{std::string(name.substr(0, mark)), static_cast<int>(*number)};
 }
 
-std::optional<ListedDevice> deviceAt(const std::string& devices, const std::string& name) {
+// A device folder as read once: what a port shows of the device, and
+// whether it is a hub device to read further.
+struct DeviceFolder {
+    ListedDevice listed;
+    std::uint32_t configuration = 0;  // bConfigurationValue; 0 while none is chosen
+    bool hub = false;
+};
+
+std::optional<DeviceFolder> readDeviceFolder(const std::string& devices, const std::string& name) {
     const std::string folder = devices + "/" + name;
     const auto vendorId = hexId(folder + "/idVendor");
     const auto productId = hexId(folder + "/idProduct");
     if (!vendorId || !productId) return std::nullopt;
-    ListedDevice found{name, {}};
-    found.device.vendorId = *vendorId;
-    found.device.productId = *productId;
-    found.device.configured = decimal(folder + "/bConfigurationValue", 0xFF).value_or(0) != 0;
-    found.device.manufacturer = attribute(folder + "/manufacturer").value_or("");
-    found.device.product = attribute(folder + "/product").value_or("");
-    found.device.serial = attribute(folder + "/serial").value_or("");
+    DeviceFolder found;
+    found.listed.location = name;
+    DeviceOnPort& device = found.listed.device;
+    device.vendorId = *vendorId;
+    device.productId = *productId;
+    found.configuration = decimal(folder + "/bConfigurationValue", 0xFF).value_or(0);
+    device.configured = found.configuration != 0;
+    device.manufacturer = attribute(folder + "/manufacturer").value_or("");
+    device.product = attribute(folder + "/product").value_or("");
+    device.serial = attribute(folder + "/serial").value_or("");
+    found.hub = attribute(folder + "/bDeviceClass") == "09";
     return found;
 }
 
-// The hub device `name`; nothing when it is no hub, or one without ports
-// (not configured, or its hub driver not bound yet).
-std::optional<HubDevice> readHubDevice(const std::string& devices, const std::string& name) {
+// The bus number that starts a device's kernel name ("usb2", "2-1.4").
+std::optional<std::uint32_t> busOfName(std::string_view name) {
+    if (name.starts_with("usb")) return usbbus::parseDecimal(name.substr(3), 0xFFFF);
+    return usbbus::parseDecimal(name.substr(0, name.find('-')), 0xFFFF);
+}
+
+// The hub device `name`, configured (as `device` shows it); nothing when it
+// has no ports (its hub driver not bound yet). The devices on its ports are
+// taken from `all`.
+std::optional<HubDevice> readHubDevice(const std::string& devices, const DeviceFolder& device,
+                                       const std::map<std::string, DeviceFolder>& all) {
+    const std::string& name = device.listed.location;
     const std::string folder = devices + "/" + name;
-    if (attribute(folder + "/bDeviceClass") != "09") return std::nullopt;
     const auto ports = decimal(folder + "/maxchild", kMostPorts);
-    const auto configuration = decimal(folder + "/bConfigurationValue", 0xFF);
-    const auto bus = decimal(folder + "/busnum", 0xFFFF);
     const auto address = decimal(folder + "/devnum", 0xFFFF);
+    const auto bus = busOfName(name);
+    if (!ports || *ports == 0 || !address || !bus) return std::nullopt;
     const auto identity = platform::sysfsFolderIdentity(folder);
-    const auto vendorId = hexId(folder + "/idVendor");
-    const auto productId = hexId(folder + "/idProduct");
-    if (!ports || *ports == 0 || !configuration || *configuration == 0 || !bus || !address || !identity ||
-        !vendorId || !productId) {
-        return std::nullopt;
-    }
+    if (!identity) return std::nullopt;
     HubDevice hub;
     hub.name = name;
     hub.root = name.starts_with("usb");
     hub.superSpeed = decimal(folder + "/speed", 0xFFFFFF).value_or(0) >= kSuperSpeedMbits;
-    hub.vendorId = *vendorId;
-    hub.productId = *productId;
-    hub.manufacturer = attribute(folder + "/manufacturer").value_or("");
-    hub.product = attribute(folder + "/product").value_or("");
-    hub.serial = attribute(folder + "/serial").value_or("");
+    hub.vendorId = device.listed.device.vendorId;
+    hub.productId = device.listed.device.productId;
+    hub.manufacturer = device.listed.device.manufacturer;
+    hub.product = device.listed.device.product;
+    hub.serial = device.listed.device.serial;
     hub.side = {hub.superSpeed, folder, {}, *bus, static_cast<std::uint16_t>(*address), *identity};
 
-    // A root hub's interface is named after its bus, "1-0:1.0".
+    // The hub's interface in its configuration; a root hub's is named after
+    // its bus, "1-0:1.0".
     const std::string interface =
-        (hub.root ? std::to_string(*bus) + "-0" : name) + ":" + std::to_string(*configuration) + ".0";
+        (hub.root ? std::to_string(*bus) + "-0" : name) + ":" + std::to_string(device.configuration) + ".0";
+    // Only a USB 2 hub device's peers are needed, to find its SuperSpeed half.
+    const bool needsPeers = !hub.root && !hub.superSpeed;
     for (int port = 1; port <= static_cast<int>(*ports); ++port) {
         PortFolder found;
         found.path = folder + "/" + interface + "/" + name + "-port" + std::to_string(port);
@@ -134,13 +152,15 @@ std::optional<HubDevice> readHubDevice(const std::string& devices, const std::st
             found.enabled = *disable == "0";
         }
         found.state = attribute(found.path + "/state");
-        if (const auto peer = platform::readSysfsLink(found.path + "/peer")) {
-            const std::size_t slash = peer->rfind('/');
-            found.peer = portOfFolderName(slash == std::string::npos ? *peer : peer->substr(slash + 1));
+        if (needsPeers) {
+            if (const auto peer = platform::readSysfsLink(found.path + "/peer")) {
+                const std::size_t slash = peer->rfind('/');
+                found.peer = portOfFolderName(slash == std::string::npos ? *peer : peer->substr(slash + 1));
+            }
         }
         const std::string child = hub.root ? std::to_string(*bus) + "-" + std::to_string(port)
                                            : name + "." + std::to_string(port);
-        found.device = deviceAt(devices, child);
+        if (const auto on = all.find(child); on != all.end()) found.device = on->second.listed;
         hub.side.ports.push_back(found.path);
         hub.ports.push_back(std::move(found));
     }
@@ -236,11 +256,16 @@ auto nameOrder(const std::string& name) {
 
 std::vector<KernelHub> readKernelHubs(const std::string& sysfs) {
     const std::string devices = sysfs + "/bus/usb/devices";
-    std::map<std::string, HubDevice> hubDevices;
+    std::map<std::string, DeviceFolder> all;
     for (const std::string& name : platform::listSysfsFolder(devices).value_or(std::vector<std::string>{})) {
         // Interfaces ("1-1:1.0") are no devices.
         if (name.find(':') != std::string::npos) continue;
-        if (auto hub = readHubDevice(devices, name)) hubDevices.emplace(name, std::move(*hub));
+        if (auto device = readDeviceFolder(devices, name)) all.emplace(name, std::move(*device));
+    }
+    std::map<std::string, HubDevice> hubDevices;
+    for (const auto& [name, device] : all) {
+        if (!device.hub || !device.listed.device.configured) continue;
+        if (auto hub = readHubDevice(devices, device, all)) hubDevices.emplace(name, std::move(*hub));
     }
 
     // A USB 2 hub device's SuperSpeed half: the hub device its ports' peers
