@@ -18,7 +18,8 @@ public:
     // Asks each hub device seen by the last refresh() how it switches its
     // ports' power, once per device instance for the life of this object (a
     // class request through usbfs), and shows the answers in hubs(). A hub
-    // device that cannot be asked (no access to its node) stays unknown.
+    // device that cannot be asked (no access to its node) stays unknown, and
+    // is asked again at the next call.
     virtual void learnPowerSwitching() = 0;
 };
 
