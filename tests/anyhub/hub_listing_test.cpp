@@ -22,7 +22,9 @@ using anyhub::PortAddress;
 using anyhub::SwitchOutcome;
 using usbbus::PortPowerSwitching;
 
-constexpr std::uint16_t kEachPort = 0x0009, kGanged = 0x0008, kNone = 0x000A;
+// wHubCharacteristics of the hubs that do not switch each port (the others
+// answer as the recording usbfs does by default: each port).
+constexpr std::uint16_t kGanged = 0x0008, kNone = 0x000A;
 constexpr const char* kUsb2Descriptor = "A0 06 00 29 00 00 0C 00";
 constexpr const char* kSuperSpeedDescriptor = "A0 06 00 2A 00 00 0C 00";
 
