@@ -41,7 +41,11 @@ protected:
         const auto result = runCommand("env LD_LIBRARY_PATH='" NATIVE_PT2LIB_FOLDER ":" LIBRARY_FOLDER
                                        "' VOSTREL_STATE_DIR=. '" VOSTREL_PROGRAM "' " +
                                        arguments + " 2>stderr.txt");
-        return {result.exitCode, result.output, fileText("stderr.txt")};
+        Outcome outcome{result.exitCode, result.output, fileText("stderr.txt")};
+        // A sanitizer's report (CI's builds) exits with 1 too, as a refusal does.
+        EXPECT_EQ(outcome.err.find("Sanitizer"), std::string::npos) << outcome.err;
+        EXPECT_EQ(outcome.err.find("runtime error:"), std::string::npos) << outcome.err;
+        return outcome;
     }
 
     std::string disable(const std::string& hub, int port) const {
