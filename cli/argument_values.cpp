@@ -46,14 +46,14 @@ int parsePort(const std::string& text) {
     return static_cast<int>(*value);
 }
 
-DeviceId parseDeviceId(const std::string& text) {
+DeviceId parseDeviceId(const std::string& text, const std::string& option) {
     const auto colon = text.find(':');
     if (colon != std::string::npos) {
         const auto vendor = hexNumber(text.substr(0, colon));
         const auto product = hexNumber(text.substr(colon + 1));
         if (vendor && product) return {*vendor, *product};
     }
-    throw usageError("--device " + text +
+    throw usageError(option + " " + text +
                      ": expected VENDOR:PRODUCT, two hexadecimal IDs of up to four digits, e.g. 7E57:0C31");
 }
 

@@ -29,8 +29,10 @@ inline constexpr int kPortNumbers = 4;
 int parseHub(const std::string& text);
 int parsePort(const std::string& text);
 
-// "VVVV:PPPP", each one to four hexadecimal digits, "0x" allowed.
-DeviceId parseDeviceId(const std::string& text);
+
+// "VVVV:PPPP", each one to four hexadecimal digits, "0x" allowed; `option`
+// names it in the message.
+DeviceId parseDeviceId(const std::string& text, const std::string& option = "--device");
 
 // --index: which of several matching devices, from 0.
 unsigned parseIndex(const std::string& text);

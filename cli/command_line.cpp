@@ -54,7 +54,8 @@ PortAction portAction(const std::string& word) {
     if (word == "on") return PortAction::On;
     if (word == "off") return PortAction::Off;
     if (word == "cycle") return PortAction::Cycle;
-    throw usageError("unknown port action " + word + ": expected on, off or cycle");
+    if (word == "toggle") return PortAction::Toggle;
+    throw usageError("unknown port action " + word + ": expected on, off, cycle or toggle");
 }
 
 class CommandLine {
@@ -71,6 +72,7 @@ public:
         jsonFlag(list, "one JSON object: hubCount and hubs with their ports");
         list.final_callback([this] { run_ = [this] { return listCommand(stateFolder(), output_); }; });
 
+        addHubs();
         addPort();
         addWatch();
         addTimes();
@@ -127,14 +129,35 @@ private:
         command.add_flag_callback("--json", [this] { output_ = Output::Json; }, std::string("print ") + what);
     }
 
+    void addHubs() {
+        CLI::App& hubs = command(app_, "hubs",
+                                 "List every hub on the bus, the family's and others, with how it switches its "
+                                 "ports' power and what is on each port");
+        jsonFlag(hubs, "one JSON object: hubCount and hubs with their ports");
+        hubs.add_option("--location", hubFilterLocation_, "only the hub at this location, as 'hubs' shows it")
+            ->type_name("LOCATION");
+        hubs.add_option("--vid-pid", hubFilterId_, "only hubs with these vendor and product IDs (hex)")
+            ->type_name("VID:PID");
+        hubs.add_option("--serial", hubFilterSerial_, "only hubs with this serial number")->type_name("TEXT");
+        hubs.final_callback([this] {
+            HubFilter filter{hubFilterLocation_, std::nullopt, hubFilterSerial_};
+            if (hubFilterId_) filter.id = parseDeviceId(*hubFilterId_, "--vid-pid");
+            run_ = [this, filter] { return hubsCommand(filter, output_); };
+        });
+    }
+
     void addPort() {
         CLI::App& port = command(app_, "port",
-                                 "Switch a port on or off, or power-cycle it: HUB PORT ACTION, or ACTION with "
-                                 "--serial or --device");
+                                 "Switch a port on or off, power-cycle it or toggle it: HUB PORT ACTION, ACTION "
+                                 "with --serial or --device, or ACTION with --location and --port for any hub");
         port.add_option("HUB", words_[0], "the hub index, from 0, as 'list' shows it");
         port.add_option("PORT", words_[1], "the port, 1 to 4");
-        port.add_option("ACTION", words_[2], "on, off or cycle (off, a pause, on)");
+        port.add_option("ACTION", words_[2], "on, off, cycle (off, a pause, on) or toggle");
         portOptions_.addTo(port);
+        port.add_option("--location", location_,
+                        "any hub that switches each port's power, by its location as 'hubs' shows it; with --port")
+            ->type_name("LOCATION");
+        port.add_option("--port", locationPort_, "the port of the hub at --location, from 1")->type_name("N");
         port.add_option("--off-time", offTime_,
                         "cycle: seconds to keep the port off, fractions allowed (default: the stored off time + 1 "
                         "ticks of about a second)")
@@ -144,14 +167,30 @@ private:
             if (words.empty()) throw usageError("port: give the action: on, off or cycle");
             const PortAction action = portAction(words.back());
             words.pop_back();
-            const PortName name = portOptions_.name(words);
             std::optional<std::chrono::milliseconds> offTime;
             if (offTime_) {
                 if (action != PortAction::Cycle) throw usageError("--off-time goes with cycle");
                 offTime = parseOffTime(*offTime_);
             }
+            if (location_ || locationPort_) {
+                const anyhub::PortAddress address = locationAddress(words);
+                run_ = [this, address, action, offTime] {
+                    return locationPortCommand(stateFolder(), address, action, offTime);
+                };
+                return;
+            }
+            const PortName name = portOptions_.name(words);
             run_ = [this, name, action, offTime] { return portCommand(stateFolder(), name, action, offTime); };
         });
+    }
+
+    // --location LOC --port N, with nothing else naming the port.
+    anyhub::PortAddress locationAddress(const std::vector<std::string>& words) const {
+        if (!location_ || !locationPort_) throw usageError("--location and --port go together");
+        if (!words.empty() || portOptions_.hub || portOptions_.serial || portOptions_.device || portOptions_.index) {
+            throw usageError("--location and --port name the port alone: give only the action");
+        }
+        return locationPortFrom(*location_, *locationPort_);
     }
 
     void addWatch() {
@@ -170,16 +209,16 @@ private:
             change.add_option("--location", location_,
                               "a device on any hub: the hub by its location, as 'hubs' shows it; with --port")
                 ->type_name("LOCATION");
-            change.add_option("--port", hubPort_, "with --location: the port, from 1")->type_name("N");
+            change.add_option("--port", locationPort_, "with --location: the port, from 1")->type_name("N");
             change.final_callback([this, adding] {
-                if (location_ || hubPort_) {
-                    if (!location_ || !hubPort_) throw usageError("--location and --port go together");
+                if (location_ || locationPort_) {
+                    if (!location_ || !locationPort_) throw usageError("--location and --port go together");
                     if (!words_[0].empty() || portOptions_.hub || portOptions_.serial || portOptions_.device ||
                         portOptions_.index) {
                         throw usageError("--location names the port alone: give no HUB PORT, --hub, --serial, "
                                          "--device or --index with it");
                     }
-                    const anyhub::PortAddress port = locationPortFrom(*location_, *hubPort_);
+                    const anyhub::PortAddress port = locationPortFrom(*location_, *locationPort_);
                     run_ = [this, port, adding] {
                         return adding ? watchAddByLocationCommand(stateFolder(), port)
                                       : watchRemoveByLocationCommand(stateFolder(), port);
@@ -267,7 +306,10 @@ private:
     PortOptions portOptions_;
     std::optional<std::string> offTime_;
     std::optional<std::string> location_;
-    std::optional<std::string> hubPort_;
+    std::optional<std::string> locationPort_;
+    std::optional<std::string> hubFilterLocation_;
+    std::optional<std::string> hubFilterId_;
+    std::optional<std::string> hubFilterSerial_;
     std::function<int()> run_;
 };
 

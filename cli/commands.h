@@ -20,10 +20,24 @@ enum class Output { Text, Json };
 
 int listCommand(const std::string& stateFolder, Output output);
 
-enum class PortAction { On, Off, Cycle };
-// `offTime` for a cycle; by default the stored off time plus one tick.
+// Every hub on the bus, family or not, with its ports; those that fit
+// every filter given.
+struct HubFilter {
+    std::optional<std::string> location;  // the hub's, or one of its halves'
+    std::optional<DeviceId> id;
+    std::optional<std::string> serial;
+};
+int hubsCommand(const HubFilter& filter, Output output);
+
+enum class PortAction { On, Off, Cycle, Toggle };
+// `offTime` for a cycle; by default the stored off time plus one tick. A
+// device named by --serial or --device that is on no hub of the family is
+// looked for on every other hub.
 int portCommand(const std::string& stateFolder, const PortName& name, PortAction action,
                 std::optional<std::chrono::milliseconds> offTime);
+// The same for a port of any hub, named by the hub's location.
+int locationPortCommand(const std::string& stateFolder, const anyhub::PortAddress& port, PortAction action,
+                        std::optional<std::chrono::milliseconds> offTime);
 
 int watchAddCommand(const std::string& stateFolder, const PortName& name);
 int watchRemoveCommand(const std::string& stateFolder, const PortName& name);

@@ -15,15 +15,17 @@ namespace {
 
 using json = nlohmann::ordered_json;
 
-// Rows of cells, each column as wide as its widest cell, two blanks apart.
-void printTable(const std::vector<std::vector<std::string>>& rows, std::ostream& out) {
+// Rows of cells, each column as wide as its widest cell, two blanks apart,
+// each line after `indent`.
+void printTable(const std::vector<std::vector<std::string>>& rows, std::ostream& out,
+                const std::string& indent = "") {
     std::vector<std::size_t> widths;
     for (const auto& row : rows) {
         widths.resize(std::max(widths.size(), row.size()));
         for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], characterCount(row[c]));
     }
     for (const auto& row : rows) {
-        std::string line;
+        std::string line = indent;
         for (std::size_t c = 0; c < row.size(); ++c) {
             line += row[c];
             if (c + 1 < row.size()) line += std::string(widths[c] - characterCount(row[c]) + 2, ' ');
@@ -51,6 +53,18 @@ int followedHub(const WatchEntry& entry, const Bus& bus) {
         if (bus.hubs[k].serialHash == entry.hubSerial) return static_cast<int>(k);
     }
     return -1;
+}
+
+std::string onOff(const std::optional<bool>& powered) {
+    if (!powered) return "unknown";
+    return *powered ? "on" : "off";
+}
+
+std::string halvesText(const anyhub::AnyHub& hub) {
+    if (hub.usb2Half.empty() || hub.superSpeedHalf.empty()) {
+        return hub.usb2Half.empty() ? "SuperSpeed only" : "USB 2 only";
+    }
+    return "USB 2 " + cell(hub.usb2Half) + " + SuperSpeed " + cell(hub.superSpeedHalf);
 }
 
 }  // namespace
@@ -110,6 +124,73 @@ json busJson(const Bus& bus) {
                         {"ports", std::move(ports)}});
     }
     return {{"hubCount", bus.hubCount}, {"hubs", std::move(hubs)}};
+}
+
+void printHubsText(const std::vector<anyhub::AnyHub>& hubs, std::ostream& out) {
+    if (hubs.empty()) {
+        out << "No hub is on the bus.\n";
+        return;
+    }
+    for (const anyhub::AnyHub& hub : hubs) {
+        printTable({{cell(hub.location), deviceIdText({hub.vendorId, hub.productId}), cell(hub.manufacturer),
+                     cell(hub.product), "serial " + cell(hub.serial),
+                     std::to_string(hub.portCount) + (hub.portCount == 1 ? " port" : " ports"),
+                     std::string("power switching ") + anyhub::powerSwitchingName(hub.powerSwitching),
+                     halvesText(hub) + (hub.family ? ", the family's" : "")}},
+                   out);
+        std::vector<std::vector<std::string>> rows{
+            {"PORT", "POWER", "STATE", "DEVICE", "LOCATION", "MANUFACTURER", "PRODUCT", "SERIAL"}};
+        for (const anyhub::ListedPort& port : hub.ports) {
+            std::vector<std::string> row{std::to_string(port.number), onOff(port.powered), cell(port.state)};
+            if (port.device) {
+                const anyhub::DeviceOnPort& device = port.device->device;
+                row.insert(row.end(), {deviceIdText({device.vendorId, device.productId}) +
+                                           (device.configured ? "" : " (not configured)"),
+                                       cell(port.device->location), cell(device.manufacturer), cell(device.product),
+                                       cell(device.serial)});
+            } else {
+                row.insert(row.end(), {"-", "-", "-", "-", "-"});
+            }
+            rows.push_back(std::move(row));
+        }
+        printTable(rows, out, "  ");
+    }
+}
+
+json hubsJson(const std::vector<anyhub::AnyHub>& hubs) {
+    json list = json::array();
+    for (const anyhub::AnyHub& hub : hubs) {
+        json ports = json::array();
+        for (const anyhub::ListedPort& port : hub.ports) {
+            json device(nullptr);
+            if (port.device) {
+                const anyhub::DeviceOnPort& on = port.device->device;
+                device = {{"location", port.device->location},
+                          {"vendorId", hexId(on.vendorId)},
+                          {"productId", hexId(on.productId)},
+                          {"manufacturer", textOrNull(on.manufacturer)},
+                          {"product", textOrNull(on.product)},
+                          {"serial", textOrNull(on.serial)},
+                          {"configured", on.configured}};
+            }
+            ports.push_back({{"port", port.number},
+                             {"power", port.powered ? json(*port.powered ? "on" : "off") : json(nullptr)},
+                             {"state", textOrNull(port.state)},
+                             {"device", std::move(device)}});
+        }
+        list.push_back({{"location", hub.location},
+                        {"vendorId", hexId(hub.vendorId)},
+                        {"productId", hexId(hub.productId)},
+                        {"manufacturer", textOrNull(hub.manufacturer)},
+                        {"product", textOrNull(hub.product)},
+                        {"serial", textOrNull(hub.serial)},
+                        {"portCount", hub.portCount},
+                        {"powerSwitching", anyhub::powerSwitchingName(hub.powerSwitching)},
+                        {"halves", {{"usb2", textOrNull(hub.usb2Half)}, {"superSpeed", textOrNull(hub.superSpeedHalf)}}},
+                        {"family", hub.family},
+                        {"ports", std::move(ports)}});
+    }
+    return {{"hubCount", list.size()}, {"hubs", std::move(list)}};
 }
 
 void printWatchListText(const std::vector<WatchEntry>& entries, const Bus& bus, std::ostream& out) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "any_hub.h"
 #include "bus.h"
 #include "location_watch_file.h"
 #include "watch_list.h"
@@ -18,6 +19,10 @@ std::string hexId(std::uint16_t id);  // "7E57"
 
 void printBusText(const Bus& bus, std::ostream& out);
 nlohmann::ordered_json busJson(const Bus& bus);
+
+// Every hub, family or not: a line for the hub, then one for each port.
+void printHubsText(const std::vector<anyhub::AnyHub>& hubs, std::ostream& out);
+nlohmann::ordered_json hubsJson(const std::vector<anyhub::AnyHub>& hubs);
 
 // Each entry with the hub it follows, as `bus` shows that hub now.
 void printWatchListText(const std::vector<WatchEntry>& entries, const Bus& bus, std::ostream& out);

@@ -1,5 +1,6 @@
 #include "port_choice.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "text/visible_text.h"
@@ -77,6 +78,18 @@ int chooseHub(const Bus& bus, const std::string& name) {
     }
     throw failure(std::to_string(fitting.size()) + " hubs fit " + text::visibleText(name) +
                   "; name one by its location:" + list);
+}
+
+bool fitsNoFamilyPort(const Bus& bus, const PortName& name) {
+    if (name.device) {
+        return std::ranges::none_of(bus.ports,
+                                    [&](const BusPort& port) { return showsDevice(port) && port.id == *name.device; });
+    }
+    if (name.serial) {
+        return std::ranges::none_of(bus.serials,
+                                    [&](const SerialSighting& sighting) { return sighting.serial == *name.serial; });
+    }
+    return false;
 }
 
 Place choosePort(const Bus& bus, const PortName& name) {

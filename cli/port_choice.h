@@ -43,6 +43,10 @@ std::string deviceIdText(DeviceId id);  // "7E57:0C31"
 // by serial no longer shows that device in the hub library's scan.
 Place choosePort(const Bus& bus, const PortName& name);
 
+// Whether `name` names a device (--serial or --device) that no port of the
+// family's hubs on `bus` shows.
+bool fitsNoFamilyPort(const Bus& bus, const PortName& name);
+
 // The one of `candidates` (those of what `what` names, e.g. "device
 // 7E57:0C31", found `where`, e.g. "on the watch list") that `index` picks,
 // or the only one; fails (1), listing them, when that is not clear.

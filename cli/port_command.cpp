@@ -1,6 +1,7 @@
 #include <iostream>
 #include <optional>
 
+#include "any_hub_port.h"
 #include "bus.h"
 #include "commands.h"
 #include "platform/termination_signals.h"
@@ -20,15 +21,13 @@ void switchPort(const HubLibrary& hub, Place place, bool on) {
     std::cout << placeText(place) << ": power " << (on ? "on" : "off") << std::endl;
 }
 
-// As long as the library's monitor keeps a failed port off: off time + 1
-// ticks.
+}  // namespace
+
 std::chrono::milliseconds storedOffTime(const HubLibrary& hub) {
     std::uint8_t interval = 0, offTime = 0;
     hub.getTimes(&interval, &offTime);
     return (offTime + 1) * kTick;
 }
-
-}  // namespace
 
 int portCommand(const std::string& stateFolder, const PortName& name, PortAction action,
                 std::optional<std::chrono::milliseconds> offTime) {
@@ -40,10 +39,27 @@ int portCommand(const std::string& stateFolder, const PortName& name, PortAction
     const Session session(stateFolder, StateUse::Read);
     const HubLibrary& hub = session.hub();
     const Bus bus = readBus(hub);
+    if (fitsNoFamilyPort(bus, name)) {
+        // Perhaps on another hub; where there is none, the family's answer.
+        const auto hubs = anyhub::makeHostHubListing();
+        if (hubs) hubs->refresh();
+        if (const auto other = hubs ? findOnOtherHubs(*hubs, name) : std::nullopt) {
+            const std::chrono::milliseconds pause =
+                action == PortAction::Cycle ? offTime.value_or(storedOffTime(hub)) : std::chrono::milliseconds{0};
+            switchAnyHubPort(*hubs, *other, action, pause, signals ? &*signals : nullptr);
+            return 0;
+        }
+    }
     const Place place = choosePort(bus, name);
     if (hub.initVendorLibrary() == 0) {
         throw failure(std::string("the vendor library ") + vostrel::platform::kVendorLibraryName +
                       " could not be loaded (Hub_InitPt2lib returned 0)");
+    }
+    if (action == PortAction::Toggle) {
+        // Off while the port is known to be powered, else on, as the
+        // port's menu offers them.
+        switchPort(hub, place, !knownPowered(bus.at(place)));
+        return 0;
     }
     if (action != PortAction::Cycle) {
         switchPort(hub, place, action == PortAction::On);

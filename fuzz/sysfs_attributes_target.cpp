@@ -140,10 +140,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     backends::useBusSource(nullptr);
 
     // What is left: a hub's answer to the hub descriptor request, which the
-    // native vendor library reads before it switches a port through `disable`.
+    // native vendor library reads before it switches a port through `disable`,
+    // and that the listing of every hub shows.
     const auto answer = in.bytes(64);
     for (const bool superSpeed : {false, true}) {
-        if (const auto each = usbbus::switchesEachPortsPower(answer, superSpeed)) check(answer.size() >= 5);
+        if (usbbus::hubPortPowerSwitching(answer, superSpeed)) check(answer.size() >= 5);
     }
     return 0;
 }

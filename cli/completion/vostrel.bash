@@ -15,7 +15,7 @@ _vostrel() {
             COMPREPLY=($(compgen -d -- "$cur"))
             return
             ;;
-        --hub | --serial | --device | --index | --off-time | --location | --port)
+        --hub | --serial | --device | --index | --off-time | --location | --port | --vid-pid)
             return
             ;;
     esac
@@ -25,7 +25,8 @@ _vostrel() {
     for ((i = 1; i < cword; i++)); do
         case ${words[i]} in
             --hub) hub=1; ((i++)) ;;
-            --state-dir | --serial | --device | --index | --off-time | --location | --port) ((i++)) ;;
+            --location) hub=2; ((i++)) ;;
+            --state-dir | --serial | --device | --index | --off-time | --port | --vid-pid) ((i++)) ;;
             -*) ;;
             *)
                 if [[ -z $command ]]; then
@@ -42,15 +43,17 @@ _vostrel() {
     local options="--help --state-dir"
     case $command in
         "")
-            COMPREPLY=($(compgen -W "list port watch times recovery log monitor version --help --version" -- "$cur"))
+            COMPREPLY=($(compgen -W "list hubs port watch times recovery log monitor version --help --version" -- "$cur"))
             return
             ;;
         list) options+=" --json" ;;
+        hubs) options+=" --json --location --vid-pid --serial" ;;
         port)
-            options+=" --hub --serial --device --index --off-time"
-            # The action follows HUB PORT, PORT after --hub, or nothing.
+            options+=" --hub --serial --device --index --off-time --location --port"
+            # The action follows HUB PORT, PORT after --hub, or nothing
+            # (--location and --port name the port alone).
             if [[ $cur != -* ]] && ((positionals == 2 - hub || positionals == 0)); then
-                COMPREPLY=($(compgen -W "on off cycle" -- "$cur"))
+                COMPREPLY=($(compgen -W "on off cycle toggle" -- "$cur"))
                 return
             fi
             ;;

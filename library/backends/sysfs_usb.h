@@ -120,6 +120,15 @@ std::error_code writeSysfsAttribute(const std::string& path, std::string_view va
 // cannot be seen (reported, unless it is gone).
 std::optional<std::uint64_t> sysfsFolderIdentity(const std::string& path);
 
+// The names in the folder at `path` (a device list, a device folder), in
+// name order; nothing when it cannot be listed (reported, unless it does not
+// exist).
+std::optional<std::vector<std::string>> listSysfsFolder(const std::string& path);
+
+// The target of the link at `path` (a port's `peer`) as the link gives it;
+// nothing when there is none (reported, unless it does not exist).
+std::optional<std::string> readSysfsLink(const std::string& path);
+
 // Attribute files read by all readings of this process so far (control
 // transfers: usbfs.h).
 std::uint64_t sysfsFilesRead();

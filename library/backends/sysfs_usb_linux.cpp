@@ -563,6 +563,23 @@ std::optional<std::uint64_t> sysfsFolderIdentity(const std::string& path) {
     return static_cast<std::uint64_t>(status.st_ino);
 }
 
+std::optional<std::vector<std::string>> listSysfsFolder(const std::string& path) {
+    bool missing = false;
+    auto names = listFolder(path, missing);
+    if (!names) return std::nullopt;
+    return std::vector<std::string>(names->begin(), names->end());
+}
+
+std::optional<std::string> readSysfsLink(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::read_symlink(path, error);
+    if (error) {
+        if (error != std::errc::no_such_file_or_directory) reportFailure("read link", path, error.message());
+        return std::nullopt;
+    }
+    return target.string();
+}
+
 std::uint64_t sysfsFilesRead() { return g_filesRead.load(); }
 
 }  // namespace vostrel::platform

@@ -20,6 +20,7 @@ constexpr std::uint16_t kHubDescriptorRoom = 12;
 constexpr std::uint16_t kUsb2PortPower = 0x0100;
 constexpr std::uint16_t kSuperSpeedPortPower = 0x0200;
 constexpr std::uint16_t kPowerSwitchingMode = 0x0003;
+constexpr std::uint16_t kGangedSwitching = 0x0000;
 constexpr std::uint16_t kEachPortSwitched = 0x0001;
 
 }  // namespace
@@ -46,12 +47,16 @@ bool portPowered(std::uint16_t portStatus, bool superSpeed) {
     return (portStatus & (superSpeed ? kSuperSpeedPortPower : kUsb2PortPower)) != 0;
 }
 
-std::optional<bool> switchesEachPortsPower(std::span<const std::uint8_t> descriptor, bool superSpeed) {
+std::optional<PortPowerSwitching> hubPortPowerSwitching(std::span<const std::uint8_t> descriptor, bool superSpeed) {
     // bLength, bDescriptorType, bNbrPorts, wHubCharacteristics
     if (descriptor.size() < 5 || descriptor[0] < 5) return std::nullopt;
     if (descriptor[1] != (superSpeed ? kSuperSpeedHubDescriptor : kUsb2HubDescriptor)) return std::nullopt;
     const auto characteristics = static_cast<std::uint16_t>(descriptor[3] | descriptor[4] << 8);
-    return (characteristics & kPowerSwitchingMode) == kEachPortSwitched;
+    switch (characteristics & kPowerSwitchingMode) {
+        case kGangedSwitching: return PortPowerSwitching::Ganged;
+        case kEachPortSwitched: return PortPowerSwitching::EachPort;
+        default: return PortPowerSwitching::None;
+    }
 }
 
 }  // namespace vostrel::usbbus

@@ -44,10 +44,17 @@ SetupPacket hubDescriptorRequest(bool superSpeed);
 // on a SuperSpeed hub.
 bool portPowered(std::uint16_t portStatus, bool superSpeed);
 
-// Whether a hub descriptor (as answered to hubDescriptorRequest) tells that
-// the hub switches the power of each port on its own (wHubCharacteristics
-// bits 1..0 = 01); not when it switches them all together or not at all.
-// Nothing when the answer is no hub descriptor of that kind.
-std::optional<bool> switchesEachPortsPower(std::span<const std::uint8_t> descriptor, bool superSpeed);
+// How a hub switches its downstream ports' power, by wHubCharacteristics
+// bits 1..0 of its hub descriptor.
+enum class PortPowerSwitching {
+    Ganged,    // 00: all ports together
+    EachPort,  // 01: each port on its own
+    None,      // 1x: not at all
+};
+
+// What a hub descriptor (as answered to hubDescriptorRequest) tells of the
+// hub's port power switching. Nothing when the answer is no hub descriptor
+// of that kind.
+std::optional<PortPowerSwitching> hubPortPowerSwitching(std::span<const std::uint8_t> descriptor, bool superSpeed);
 
 }  // namespace vostrel::usbbus

@@ -64,9 +64,17 @@ std::uint32_t PortPower::setThroughAttribute(const HubSide& side, const std::str
 }
 
 std::uint32_t PortPower::checkSwitchesEachPort(const HubSide& side, platform::UsbfsDevice* device) {
+    usbbus::PortPowerSwitching mode = usbbus::PortPowerSwitching::None;
+    if (const std::uint32_t failed = powerSwitching(side, mode, device)) return failed;
+    return mode == usbbus::PortPowerSwitching::EachPort ? PT2_OK : PT2_ERROR_NO_PORT_POWER_CONTROL;
+}
+
+std::uint32_t PortPower::powerSwitching(const HubSide& side, usbbus::PortPowerSwitching& mode,
+                                        platform::UsbfsDevice* device) {
     if (const auto known = switching_.find(side.device);
         known != switching_.end() && known->second.identity == side.identity && known->second.address == side.address) {
-        return known->second.eachPort ? PT2_OK : PT2_ERROR_NO_PORT_POWER_CONTROL;
+        mode = known->second.mode;
+        return PT2_OK;
     }
     std::unique_ptr<platform::UsbfsDevice> opened;
     if (device == nullptr) {
@@ -76,12 +84,13 @@ std::uint32_t PortPower::checkSwitchesEachPort(const HubSide& side, platform::Us
     std::uint8_t answer[64] = {};
     std::size_t received = 0;
     if (const std::error_code error = device->control(request, answer, received)) return pt2ErrorOf(error);
-    const auto each = usbbus::switchesEachPortsPower(std::span(answer, std::min(received, sizeof answer)),
-                                                     side.superSpeed);
+    const auto told = usbbus::hubPortPowerSwitching(std::span(answer, std::min(received, sizeof answer)),
+                                                    side.superSpeed);
     // An answer that is no hub descriptor is not kept: the next switch asks again.
-    if (!each) return PT2_ERROR_NO_PORT_POWER_CONTROL;
-    switching_[side.device] = {side.identity, side.address, *each};
-    return *each ? PT2_OK : PT2_ERROR_NO_PORT_POWER_CONTROL;
+    if (!told) return PT2_ERROR_NO_PORT_POWER_CONTROL;
+    switching_[side.device] = {side.identity, side.address, *told};
+    mode = *told;
+    return PT2_OK;
 }
 
 std::uint32_t PortPower::get(const HubSide& side, int port, bool& powered) {

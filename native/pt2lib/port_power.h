@@ -41,6 +41,14 @@ public:
     // Whether port `port` of `side` is powered (enabled, on the attribute).
     std::uint32_t get(const HubSide& side, int port, bool& powered);
 
+    // How `side`'s hub descriptor says its ports' power is switched: PT2_OK
+    // with `mode` set, asked once per device instance; else why it could not
+    // be asked (PT2_ERROR_NO_PORT_POWER_CONTROL also for an answer that is
+    // no hub descriptor, which is asked again next time). `device`: its node,
+    // when open already.
+    std::uint32_t powerSwitching(const HubSide& side, usbbus::PortPowerSwitching& mode,
+                                 platform::UsbfsDevice* device = nullptr);
+
     // Resets the hub device through its usbfs node.
     std::uint32_t reset(const HubSide& side);
 
@@ -62,7 +70,7 @@ private:
     struct Switching {
         std::uint64_t identity = 0;
         std::uint16_t address = 0;
-        bool eachPort = false;
+        usbbus::PortPowerSwitching mode = usbbus::PortPowerSwitching::None;
     };
 
     std::uint32_t setThroughAttribute(const HubSide& side, const std::string& attribute, bool on);

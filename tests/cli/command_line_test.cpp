@@ -332,7 +332,7 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, BadInput, ::testing::Values(
     Refusal{"port 0 5 off", 2, "port 5: ports are numbered 1 to 4\n"},
     Refusal{"port 0 2x off", 2, "port 2x: ports are numbered 1 to 4\n"},
     Refusal{"port 0 off", 2, "give both HUB and PORT\n"},
-    Refusal{"port 0 1 dance", 2, "unknown port action dance: expected on, off or cycle\n"},
+    Refusal{"port 0 1 dance", 2, "unknown port action dance: expected on, off, cycle or toggle\n"},
     Refusal{"port 0 1 off --off-time 2", 2, "--off-time goes with cycle\n"},
     Refusal{"port 0 1 cycle --off-time 0", 2, "--off-time 0: expected seconds above 0 and at most 3600"},
     Refusal{"port 0 1 cycle --off-time 1e3", 2, "--off-time 1e3: expected seconds"},
@@ -346,9 +346,9 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, BadInput, ::testing::Values(
     Refusal{"port --device 7E57:10000 off", 2, "--device 7E57:10000: expected VENDOR:PRODUCT"},
     Refusal{"port --device :0C31 off", 2, "--device :0C31: expected VENDOR:PRODUCT"},
     Refusal{"port --device 7E57:0C31 --index x off", 2, "--index x: expected a number from 0\n"},
-    Refusal{"explode", 2, "unknown command explode: the commands are list, port, watch, times, recovery, log, "
+    Refusal{"explode", 2, "unknown command explode: the commands are list, hubs, port, watch, times, recovery, log, "
                           "monitor or version\n"},
-    Refusal{"", 2, "give a command: list, port, watch, times, recovery, log, monitor or version\n"},
+    Refusal{"", 2, "give a command: list, hubs, port, watch, times, recovery, log, monitor or version\n"},
     Refusal{"watch", 2, "watch needs one of add, remove or list\n"},
     Refusal{"recovery maybe", 2, "unknown command recovery maybe: recovery takes on, off or status\n"},
     Refusal{"list --colour", 2, "The following argument was not expected: --colour"},

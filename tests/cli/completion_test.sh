@@ -19,11 +19,13 @@ expect() {
     fi
 }
 
-expect "vostrel" "" "list port watch times recovery log monitor version --help --version"
+expect "vostrel" "" "list hubs port watch times recovery log monitor version --help --version"
 expect "vostrel" "wa" "watch"
 expect "vostrel watch" "" "add remove list --help"
 expect "vostrel watch list" "--j" "--json"
-expect "vostrel port 0 2" "" "on off cycle"
+expect "vostrel port 0 2" "" "on off cycle toggle"
+expect "vostrel port --location 1-1 --port 4" "t" "toggle"
+expect "vostrel hubs" "--v" "--vid-pid"
 expect "vostrel port --serial CAM-1" "c" "cycle"
 expect "vostrel port --hub VH0002A 1" "o" "on off"
 expect "vostrel watch add" "--h" "--help --hub"

@@ -22,6 +22,7 @@ class RecordingUsbfs final : public platform::Usbfs {
 public:
     // What the hubs answer.
     std::uint16_t hubCharacteristics = 0x0009;         // each port switched on its own
+    std::map<std::string, std::uint16_t> characteristicsAt;  // by node, in place of hubCharacteristics
     std::error_code openError;                         // every open fails with it
     std::error_code claimError;                        // every claim fails with it
     std::map<std::uint8_t, std::error_code> refused;   // bRequest -> the transfer's error
@@ -45,6 +46,7 @@ public:
     // Answers as a hub that switches each port's power, refusing nothing.
     void answerNormally() {
         hubCharacteristics = 0x0009;
+        characteristicsAt.clear();
         openError.clear();
         claimError.clear();
         refused.clear();
@@ -83,10 +85,12 @@ private:
             const int port = setup.index;
             if (setup.requestType == 0xA0 && setup.request == 6) {
                 const std::uint8_t type = setup.value >> 8;
+                const auto own = owner_.characteristicsAt.find(node_);
+                const std::uint16_t characteristics =
+                    own != owner_.characteristicsAt.end() ? own->second : owner_.hubCharacteristics;
                 const std::uint8_t answer[] = {type == 0x2A ? std::uint8_t{12} : std::uint8_t{9}, type, 4,
-                                               static_cast<std::uint8_t>(owner_.hubCharacteristics & 0xFF),
-                                               static_cast<std::uint8_t>(owner_.hubCharacteristics >> 8), 50, 100,
-                                               0, 0};
+                                               static_cast<std::uint8_t>(characteristics & 0xFF),
+                                               static_cast<std::uint8_t>(characteristics >> 8), 50, 100, 0, 0};
                 transferred = std::min<std::size_t>({sizeof answer, setup.length, data.size()});
                 std::copy_n(answer, transferred, data.begin());
             } else if (setup.requestType == 0xA3 && setup.request == 0) {

@@ -30,25 +30,27 @@ TEST(HubRequests, EachKindOfHubHasItsOwnPowerBit) {
     EXPECT_FALSE(portPowered(0x0100, true));   // a link state bit on a SuperSpeed hub
 }
 
-TEST(HubRequests, OnlyAHubDescriptorSayingEachPortIsSwitchedAllowsSwitching) {
+TEST(HubRequests, TheHubDescriptorTellsHowPortPowerIsSwitched) {
+    using enum PortPowerSwitching;
     const struct {
         const char* label;
         std::vector<std::uint8_t> answer;
         bool superSpeed;
-        std::optional<bool> each;
+        std::optional<PortPowerSwitching> each;
     } cases[] = {
-        {"each port switched", {9, 0x29, 4, 0x09, 0x00, 50, 100, 0, 0xFF}, false, true},
-        {"SuperSpeed, each port", {12, 0x2A, 4, 0x01, 0x00, 50, 100, 0, 0, 0, 0, 0}, true, true},
-        {"ganged", {9, 0x29, 4, 0x08, 0x00, 50, 100, 0, 0xFF}, false, false},
-        {"no switching", {9, 0x29, 4, 0x0A, 0x00, 50, 100, 0, 0xFF}, false, false},
-        {"no switching, 1.x", {9, 0x29, 4, 0x0B, 0x00, 50, 100, 0, 0xFF}, false, false},
+        {"each port switched", {9, 0x29, 4, 0x09, 0x00, 50, 100, 0, 0xFF}, false, EachPort},
+        {"SuperSpeed, each port", {12, 0x2A, 4, 0x01, 0x00, 50, 100, 0, 0, 0, 0, 0}, true, EachPort},
+        {"ganged", {9, 0x29, 4, 0x08, 0x00, 50, 100, 0, 0xFF}, false, Ganged},
+        {"SuperSpeed, ganged", {12, 0x2A, 4, 0x00, 0x00, 50, 100, 0, 0, 0, 0, 0}, true, Ganged},
+        {"no switching", {9, 0x29, 4, 0x0A, 0x00, 50, 100, 0, 0xFF}, false, None},
+        {"no switching, 1.x", {9, 0x29, 4, 0x0B, 0x00, 50, 100, 0, 0xFF}, false, None},
         {"the other kind of descriptor", {12, 0x2A, 4, 0x01, 0x00}, false, std::nullopt},
         {"cut before the characteristics", {9, 0x29, 4, 0x09}, false, std::nullopt},
         {"a length shorter than itself", {4, 0x29, 4, 0x09, 0x00}, false, std::nullopt},
         {"nothing", {}, false, std::nullopt},
     };
     for (const auto& [label, answer, superSpeed, each] : cases) {
-        EXPECT_EQ(switchesEachPortsPower(answer, superSpeed), each) << label;
+        EXPECT_EQ(hubPortPowerSwitching(answer, superSpeed), each) << label;
     }
 }
 

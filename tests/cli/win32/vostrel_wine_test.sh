@@ -46,6 +46,13 @@ status=0; vostrel port 7 2 off --state-dir "$state" >/dev/null 2>&1 || status=$?
 expect "a failed operation exits with 1" 1 "$status"
 status=0; vostrel port >/dev/null 2>&1 || status=$?
 expect "an incomplete command line exits with 2" 2 "$status"
+status=0; vostrel hubs >/dev/null 2>"$work/hubs.err" || status=$?
+expect "hubs is not available on Windows" "1 vostrel: listing every hub is not available on this system" \
+  "$status $(tr -d '\r' <"$work/hubs.err")"
+status=0; vostrel port --location 1-1 --port 1 off >/dev/null 2>"$work/port.err" || status=$?
+expect "port --location is not available on Windows" \
+  "1 vostrel: switching a hub's port by its location is not available on this system" \
+  "$status $(tr -d '\r' <"$work/port.err")"
 
 # Without --state-dir: %LOCALAPPDATA%\Vostrel, made when missing. Wine sets
 # LOCALAPPDATA itself; cmd passes ours on.

@@ -1,0 +1,167 @@
+// `vostrel hubs` and `vostrel port --location` as child processes on a
+// umockdev bed of hubs of every kind, whose hub devices' usbfs nodes umockdev
+// answers as hubs that switch each port, all together or nothing.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "emulated_hubs.h"
+#include "kernel_hub_bed.h"
+#include "mock_bus.h"
+#include "run_command.h"
+#include "scratch_dir.h"
+
+namespace vostrel::test {
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class AnyHubCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        bus_.load(bed_.record());
+        emulated_.attach(bus_, bed_.node("1-1"), false, kEachPortSwitched);
+        emulated_.attach(bus_, bed_.node("2-1"), true, kEachPortSwitched);
+        emulated_.attach(bus_, bed_.node("1-2"), false, kGangedSwitching);
+        emulated_.attach(bus_, bed_.node("1-2.3"), false, kNoSwitching);
+    }
+
+    Outcome vostrel(const std::string& arguments) {
+        const auto result = runCommand("env LD_LIBRARY_PATH='" NATIVE_PT2LIB_FOLDER ":" LIBRARY_FOLDER
+                                       "' VOSTREL_STATE_DIR=. '" VOSTREL_PROGRAM "' " +
+                                       arguments + " 2>stderr.txt");
+        Outcome outcome{result.exitCode, result.output, fileText("stderr.txt")};
+        // A sanitizer's report (CI's builds) exits with 1 too, as a refusal does.
+        EXPECT_EQ(outcome.err.find("Sanitizer"), std::string::npos) << outcome.err;
+        EXPECT_EQ(outcome.err.find("runtime error:"), std::string::npos) << outcome.err;
+        return outcome;
+    }
+
+    std::string disable(const std::string& hub, int port) const {
+        return fileText(bed_.portFolder(hub, port) + "/disable");
+    }
+
+    ScratchDir scratch_;
+    MockBus bus_;
+    KernelHubBed bed_ = mixedHubBed();
+    EmulatedHubs emulated_;
+};
+
+TEST_F(AnyHubCommand, ListsEveryHubAsJsonWithTheFieldsScriptsRelyOn) {
+    const Outcome listed = vostrel("hubs --json");
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    const auto json = nlohmann::json::parse(listed.out);
+    EXPECT_EQ(json["hubCount"], 5);
+    ASSERT_EQ(json["hubs"].size(), 5u);
+    const auto usb3 = json["hubs"][1];
+    EXPECT_EQ(usb3, nlohmann::json::parse(R"({
+        "location": "1-1", "vendorId": "0409", "productId": "55AA", "manufacturer": "Maker", "product": "Hub",
+        "serial": "H1", "portCount": 4, "powerSwitching": "per-port",
+        "halves": {"usb2": "1-1", "superSpeed": "2-1"}, "family": false,
+        "ports": [
+          {"port": 1, "power": "off", "state": "configured",
+           "device": {"location": "1-1.1", "vendorId": "0627", "productId": "0001", "manufacturer": "QEMU",
+                      "product": "Tablet", "serial": "42", "configured": true}},
+          {"port": 2, "power": "on", "state": "not attached", "device": null},
+          {"port": 3, "power": "on", "state": "configured",
+           "device": {"location": "2-1.3", "vendorId": "0781", "productId": "5581", "manufacturer": "Disk Maker",
+                      "product": "Stick", "serial": "S3", "configured": true}},
+          {"port": 4, "power": "on", "state": "not attached", "device": null}]})"));
+    // A root hub's node answers no hub request here: unknown, not a failure.
+    EXPECT_EQ(json["hubs"][0]["location"], "usb1");
+    EXPECT_EQ(json["hubs"][0]["powerSwitching"], "unknown");
+    EXPECT_EQ(json["hubs"][0]["halves"], nlohmann::json::parse(R"({"usb2": "usb1", "superSpeed": null})"));
+    EXPECT_EQ(json["hubs"][2]["powerSwitching"], "ganged");
+    EXPECT_EQ(json["hubs"][3]["powerSwitching"], "none");
+    EXPECT_EQ(json["hubs"][3]["ports"][3]["device"]["configured"], false);
+    EXPECT_EQ(json["hubs"][3]["ports"][3]["device"]["serial"], "line\nbreak");
+
+    // Filters: by either half's name, by IDs, by serial; none fits.
+    for (const auto& [filter, location] : {std::pair{"--location 2-1", "1-1"}, std::pair{"--vid-pid 409:101", "1-2"},
+                                           std::pair{"--serial H1", "1-1"}}) {
+        const auto one = nlohmann::json::parse(vostrel(std::string("hubs --json ") + filter).out);
+        ASSERT_EQ(one["hubCount"], 1) << filter;
+        EXPECT_EQ(one["hubs"][0]["location"], location) << filter;
+    }
+    EXPECT_EQ(nlohmann::json::parse(vostrel("hubs --json --serial nothing").out)["hubCount"], 0);
+    EXPECT_EQ(vostrel("hubs --vid-pid 12345").exitCode, 2);
+}
+
+TEST_F(AnyHubCommand, ListsHubsAsTextWithoutSendingTheDevicesControlCharacters) {
+    const Outcome listed = vostrel("hubs");
+    ASSERT_EQ(listed.exitCode, 0) << listed.err;
+    EXPECT_EQ(listed.out.find('\x1b'), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("1-1  0409:55AA  Maker  Hub  serial H1  4 ports  power switching per-port  USB 2 1-1 + "
+                              "SuperSpeed 2-1\n"),
+              std::string::npos)
+        << listed.out;
+    EXPECT_NE(listed.out.find("  1     off    configured    0627:0001"), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("1234:ABCD (not configured)"), std::string::npos) << listed.out;
+}
+
+TEST_F(AnyHubCommand, SwitchesAPortOfAHubThatSwitchesEachPortOnBothHalves) {
+    Outcome run = vostrel("port --location 1-1 --port 2 off");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "hub 1-1 port 2: power off\n");
+    EXPECT_EQ(disable("1-1", 2), "1\n");
+    EXPECT_EQ(disable("2-1", 2), "1\n");
+
+    run = vostrel("port --location 1-1 --port 2 toggle");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "hub 1-1 port 2: power on\n");
+    EXPECT_EQ(disable("1-1", 2), "0\n");
+    EXPECT_EQ(disable("2-1", 2), "0\n");
+
+    run = vostrel("port --location 1-1 --port 1 toggle");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "hub 1-1 port 1: power on\n");
+
+    run = vostrel("port --location 2-1 --port 3 cycle --off-time 0.05");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "hub 2-1 port 3: power off\nhub 2-1 port 3: power on\n");
+    EXPECT_EQ(disable("1-1", 3), "0\n");
+    EXPECT_EQ(disable("2-1", 3), "0\n");
+
+    // A device on no hub of the family, named by its serial number.
+    run = vostrel("port --serial 42 off");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "hub 1-1 port 1: power off\n");
+    EXPECT_EQ(disable("1-1", 1), "1\n");
+}
+
+TEST_F(AnyHubCommand, RefusesHubsThatDoNotSwitchEachPortAndSaysWhy) {
+    Outcome run = vostrel("port --location 1-2 --port 1 off");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("ganged"), std::string::npos) << run.err;
+    EXPECT_EQ(disable("1-2", 1), "0\n");
+
+    run = vostrel("port --location 1-2.3 --port 1 cycle --off-time 0.05");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("does not switch its ports' power"), std::string::npos) << run.err;
+    EXPECT_EQ(disable("1-2.3", 1), "0\n");
+
+    run = vostrel("port --location 3-1 --port 1 on");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("no hub at 3-1"), std::string::npos) << run.err;
+
+    for (const char* usage : {"port --location 1-1 on", "port --port 2 on", "port --location 1-1 --port 0 on",
+                              "port --location 1-1 --port 2 0 1 on", "port --location 1-1 --port 2 flip",
+                              "port --location 1-1 --port 2 off --off-time 1"}) {
+        EXPECT_EQ(vostrel(usage).exitCode, 2) << usage;
+    }
+}
+
+}  // namespace
+}  // namespace vostrel::test
