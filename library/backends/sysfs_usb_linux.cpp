@@ -310,7 +310,7 @@ private:
         });
         if (kept == nullptr) return std::nullopt;
         std::optional<DeviceFolder> device;
-        return model(parent, name, kept->facts, kept->instance.configurationValue, device, depth);
+        return modelOf(parent, name, kept->facts, kept->instance.configurationValue, device, depth);
     }
 
     // The device in the subfolder `name` of `parent`, whose identity is
@@ -340,7 +340,7 @@ private:
             }
         }
         if (!unkept) seeInterface(parent, name, identity, configuration, *facts);
-        return model(parent, name, *facts, configuration, device, depth);
+        return modelOf(parent, name, *facts, configuration, device, depth);
     }
 
     // Notes the interface folder by which later readings tell the kept
@@ -367,8 +367,8 @@ private:
     // The model of a device with `facts` in configuration `configuration`,
     // with its hub walked when it is one; `device` is its folder, opened here
     // when the walk needs it and it is not yet.
-    std::optional<usbbus::Device> model(const DeviceFolder& parent, const std::string& name, DeviceFacts& facts,
-                                        std::uint8_t configuration, std::optional<DeviceFolder>& device, int depth) {
+    usbbus::Device modelOf(const DeviceFolder& parent, const std::string& name, DeviceFacts& facts,
+                           std::uint8_t configuration, std::optional<DeviceFolder>& device, int depth) {
         usbbus::Device model = usbbus::deviceFromKernel(facts.descriptors, facts.speed, facts.address, configuration);
         for (const auto& [index, text] : facts.strings) usbbus::addString(model, index, text);
         if (!model.isHub || configuration == 0 || depth >= kDeepestHub) return model;
