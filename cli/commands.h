@@ -11,7 +11,7 @@
 #include <string>
 #include <utility>
 
-#include "anyhub/hub_ports.h"
+#include "hub_ports.h"
 #include "port_choice.h"
 
 namespace vostrel::cli {

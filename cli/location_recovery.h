@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "anyhub/hub_ports.h"
+#include "hub_ports.h"
 #include "location_watch_file.h"
 #include "recovery/recovery_rule.h"
 

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "anyhub/hub_ports.h"
+#include "hub_ports.h"
 
 namespace vostrel::cli {
 

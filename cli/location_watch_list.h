@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "anyhub/hub_ports.h"
+#include "hub_ports.h"
 #include "location_watch_file.h"
 
 namespace vostrel::cli {

@@ -11,7 +11,7 @@
 #include "output_format.h"
 #include "platform/readiness.h"
 #include "platform/termination_signals.h"
-#include "recovery/monitor.h"
+#include "recovery/recovery_rule.h"
 #include <vostrel/vendor_library_name.h>
 #include "session.h"
 #include "watch_list.h"

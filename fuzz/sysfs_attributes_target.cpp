@@ -2,7 +2,7 @@
 // binary `descriptors` of each device (the kernel's copy of what the device
 // sent), its texts (speed, device number, configuration value, strings) and
 // the ports' states, and a hub's hub descriptor. Turning them into the bus
-// model must take any bytes, and the scan of a bus so made, answered through
+// model, and naming a configuration's first interface, must take any bytes, and the scan of a bus so made, answered through
 // the translator, must stay inside its buffers and keep its counts within its
 // tables; the hub descriptor is read only when it is whole.
 #include <cstdint>
@@ -87,6 +87,9 @@ private:
         const auto configuration = usbbus::parseDecimal(configurationText, 0xFF).value_or(0);
 
         const auto sources = usbbus::stringSources(*descriptors, static_cast<std::uint8_t>(configuration));
+        if (usbbus::firstInterfaceNumber(*descriptors, static_cast<std::uint8_t>(configuration))) {
+            check(!descriptors->configurations.empty());
+        }
         usbbus::Device device = usbbus::deviceFromKernel(std::move(*descriptors), speed,
                                                          static_cast<std::uint16_t>(address),
                                                          static_cast<std::uint8_t>(configuration));

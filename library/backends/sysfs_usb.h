@@ -69,8 +69,10 @@ SysfsUsbBus readSysfsUsbBus(const std::string& sysfs = "/sys");
 // that cannot change while that device stays: its descriptors, speed, device
 // number and strings (the kernel reads and assigns them once, when it
 // enumerates the device), and its ports once its hub driver has counted
-// them; likewise a root hub's ports and speed. A device seen before costs its
-// `bConfigurationValue`; a port without a device still costs its `state`.
+// them; likewise a root hub's ports and speed. A configured device seen
+// before costs one look at its first interface folder and no file; one
+// without a configuration its `bConfigurationValue`; a port without a device
+// still costs its `state`.
 //
 // What is kept serves only the same device instance in the same
 // configuration: the same folder with the same identity, and the same
@@ -78,9 +80,14 @@ SysfsUsbBus readSysfsUsbBus(const std::string& sysfs = "/sys");
 // is a new folder, told apart by the file system's handle for it where it
 // gives one (a test bed's: the inode number and its generation, so an inode
 // number the bed reuses is told from its last owner), else by its inode
-// number (sysfs, which does not reuse them). A new instance, or a
-// configuration set anew, is read afresh. A reading keeps only what it
-// found, so what is kept never outgrows the bus.
+// number (sysfs, which does not reuse them). The interface folders of the
+// active configuration are made anew by the kernel whenever a configuration
+// is set, and go when it is unset, so a first interface folder whose identity
+// is the one seen before shows both the instance and its configuration
+// unchanged. A new instance, or a configuration set anew, is read afresh
+// (its descriptors and strings only when the instance or the configuration
+// value differs). A reading keeps only what it found, so what is kept never
+// outgrows the bus.
 //
 // Not thread-safe: one thread at a time reads through one reader (the
 // library's stack reads under the general lock, where its scans run).

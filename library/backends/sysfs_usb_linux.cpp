@@ -185,6 +185,13 @@ std::optional<std::set<std::string>> listFolder(const std::string& path, bool& m
     return namesIn(stream);
 }
 
+// The folder of interface `number` in configuration `configuration` of the
+// device that the kernel calls `device` there ("1-1.2:1.0"; "1-0:1.0" for
+// the root hub of bus 1), relative to the device's folder.
+std::string interfaceFolderName(const std::string& device, std::uint32_t configuration, std::uint32_t number) {
+    return device + ":" + std::to_string(configuration) + "." + std::to_string(number);
+}
+
 // A USB device folder: the root hub "usb<bus>" or a device "<bus>-<ports>".
 struct DeviceFolder {
     Folder folder;
@@ -195,8 +202,7 @@ struct DeviceFolder {
     const std::string& path() const { return folder.path(); }
     // Its interface `number` in configuration `configuration`, relative to it.
     std::string interface(std::uint32_t configuration, std::uint32_t number) const {
-        const std::string base = root ? std::to_string(bus) + "-0" : name;
-        return base + ":" + std::to_string(configuration) + "." + std::to_string(number);
+        return interfaceFolderName(root ? std::to_string(bus) + "-0" : name, configuration, number);
     }
     // The folder of its port `port`, relative to it.
     std::string portFolder(std::uint32_t configuration, int port) const {
@@ -229,6 +235,15 @@ struct DeviceFacts {
     // A configured hub's `maxchild`; 0 until its hub driver has set it up,
     // and read again while 0.
     std::uint32_t ports = 0;
+    // The active configuration's first interface folder, relative to the
+    // device's ("1-1.2:1.0"), and its identity as first seen. The kernel
+    // makes that folder anew whenever a configuration is set, and a new
+    // device comes with new folders, so while the folder keeps this identity
+    // the instance and its configuration are the ones kept: one look at it
+    // stands for the device's own identity and its `bConfigurationValue`.
+    // Empty until seen (never for a device without a configuration).
+    std::string interfaceFolder;
+    std::string interfaceIdentity;
 };
 
 struct RootHubFacts {
@@ -259,11 +274,15 @@ public:
             origin.ports.push_back(hubFolder.path() + "/" + portFolder);
             const int number = offset + static_cast<int>(port);
             const std::string childName = hubFolder.child(static_cast<int>(port));
+            if (auto device = keptDevice(hubFolder, childName, depth)) {
+                hub.devices[number] = std::move(*device);
+                continue;
+            }
             // Looked at where it should be rather than looked for in a listing
             // of the hub's folder, which holds dozens of attributes besides.
             bool missing = false;
             if (auto identity = hubFolder.folder.identity(childName, missing)) {
-                if (auto device = readDevice(hubFolder, childName, std::move(*identity), depth)) {
+                if (auto device = readDevice(hubFolder, childName, *identity, depth)) {
                     hub.devices[number] = std::move(*device);
                 }
                 continue;
@@ -279,38 +298,84 @@ public:
     }
 
 private:
+    // The device in the subfolder `name` of `parent` when it is the instance
+    // an earlier reading kept, in the configuration it kept, as its interface
+    // folder shows; nothing otherwise (readDevice then reads it).
+    std::optional<usbbus::Device> keptDevice(const DeviceFolder& parent, const std::string& name, int depth) {
+        const std::string path = parent.path() + "/" + name;
+        auto* kept = cache_.devices.findIf(path, [&](const DeviceInstance&, const DeviceFacts& facts) {
+            if (facts.interfaceFolder.empty()) return false;
+            bool missing = false;
+            return parent.folder.identity(name + "/" + facts.interfaceFolder, missing) == facts.interfaceIdentity;
+        });
+        if (kept == nullptr) return std::nullopt;
+        std::optional<DeviceFolder> device;
+        return modelOf(parent, name, kept->facts, kept->instance.configurationValue, device, depth);
+    }
+
     // The device in the subfolder `name` of `parent`, whose identity is
     // `identity`. Of an instance seen before only the configuration is read,
     // through the hub's folder; its own folder is opened for the rest, once
     // per instance, and to walk a hub.
     std::optional<usbbus::Device> readDevice(const DeviceFolder& parent, const std::string& name,
-                                             std::string identity, int depth) {
+                                             const std::string& identity, int depth) {
         const auto configurationText = parent.folder.decimal(name + "/bConfigurationValue", 0xFF);
         if (!configurationText) return std::nullopt;
         const auto configuration = static_cast<std::uint8_t>(*configurationText);
         const std::string path = parent.path() + "/" + name;
-        DeviceInstance instance{std::move(identity), configuration};
         std::optional<DeviceFolder> device;
-        const auto open = [&]() -> const DeviceFolder* {
-            if (!device) device.emplace(DeviceFolder{Folder(parent.folder, name), name, parent.bus, false});
-            return device->folder.isOpen() ? &*device : nullptr;
-        };
-        DeviceFacts* facts = cache_.devices.find(path, instance);
+        DeviceFacts* facts = cache_.devices.find(path, DeviceInstance{identity, configuration});
         std::optional<DeviceFacts> unkept;
         if (facts == nullptr) {
-            if (open() == nullptr) return std::nullopt;
+            device.emplace(DeviceFolder{Folder(parent.folder, name), name, parent.bus, false});
+            if (!device->folder.isOpen()) return std::nullopt;
             bool complete = false;
             unkept = readFacts(*device, configuration, complete);
             if (!unkept) return std::nullopt;
-            facts = complete ? &cache_.devices.keep(path, std::move(instance), std::move(*unkept)) : &*unkept;
+            if (complete) {
+                facts = &cache_.devices.keep(path, DeviceInstance{identity, configuration}, std::move(*unkept));
+                unkept.reset();
+            } else {
+                facts = &*unkept;
+            }
         }
+        if (!unkept) seeInterface(parent, name, identity, configuration, *facts);
+        return modelOf(parent, name, *facts, configuration, device, depth);
+    }
 
-        usbbus::Device model = usbbus::deviceFromKernel(facts->descriptors, facts->speed, facts->address, configuration);
-        for (const auto& [index, text] : facts->strings) usbbus::addString(model, index, text);
-        if (model.isHub && configuration != 0 && depth < kDeepestHub && open() != nullptr) {
-            if (facts->ports == 0) facts->ports = device->folder.decimal("maxchild", 255).value_or(0);
-            model.hub = readHub(*device, configuration, facts->ports, facts->speed, depth + 1);
-        }
+    // Notes the interface folder by which later readings tell the kept
+    // instance of `name` in configuration `configuration` (DeviceFacts),
+    // when it is there and the device's folder is still the one whose
+    // identity, `identity`, what is kept was read after: so the interface
+    // folder seen is that instance's. Else nothing is noted, and the device
+    // is read by its own identity and configuration.
+    static void seeInterface(const DeviceFolder& parent, const std::string& name, const std::string& identity,
+                             std::uint8_t configuration, DeviceFacts& facts) {
+        facts.interfaceFolder.clear();
+        facts.interfaceIdentity.clear();
+        if (configuration == 0) return;
+        const auto number = usbbus::firstInterfaceNumber(facts.descriptors, configuration);
+        if (!number) return;
+        const std::string folder = interfaceFolderName(name, configuration, *number);
+        bool missing = false;
+        auto seen = parent.folder.identity(name + "/" + folder, missing);
+        if (!seen || parent.folder.identity(name, missing) != identity) return;
+        facts.interfaceFolder = folder;
+        facts.interfaceIdentity = std::move(*seen);
+    }
+
+    // The model of a device with `facts` in configuration `configuration`,
+    // with its hub walked when it is one; `device` is its folder, opened here
+    // when the walk needs it and it is not yet.
+    usbbus::Device modelOf(const DeviceFolder& parent, const std::string& name, DeviceFacts& facts,
+                           std::uint8_t configuration, std::optional<DeviceFolder>& device, int depth) {
+        usbbus::Device model = usbbus::deviceFromKernel(facts.descriptors, facts.speed, facts.address, configuration);
+        for (const auto& [index, text] : facts.strings) usbbus::addString(model, index, text);
+        if (!model.isHub || configuration == 0 || depth >= kDeepestHub) return model;
+        if (!device) device.emplace(DeviceFolder{Folder(parent.folder, name), name, parent.bus, false});
+        if (!device->folder.isOpen()) return model;
+        if (facts.ports == 0) facts.ports = device->folder.decimal("maxchild", 255).value_or(0);
+        model.hub = readHub(*device, configuration, facts.ports, facts.speed, depth + 1);
         return model;
     }
 

@@ -12,6 +12,7 @@
 #include <chrono>
 
 #include "frame/locks.h"
+#include "recovery/recovery_rule.h"
 
 namespace vostrel {
 
@@ -23,7 +24,6 @@ enum class StartDelay { No, Yes };
 enum class ClearEnabled { No, Yes };
 
 inline constexpr std::chrono::milliseconds kStartDelay{5000};
-inline constexpr std::chrono::milliseconds kTickSleep{1000};
 
 // Starts the monitor thread, sets the enabled flag and saves the settings.
 // False, with nothing changed, when a monitor thread exists already or none

@@ -4,9 +4,13 @@
 // device, so that every kind of watched entry is recovered alike.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace vostrel {
+
+// How long one tick lasts.
+inline constexpr std::chrono::milliseconds kTickSleep{1000};
 
 enum EventCode : std::uint8_t {
     NotConfigured = 1,

@@ -124,6 +124,28 @@ std::vector<StringSource> stringSources(const KernelDescriptors& descriptors, st
     return sources;
 }
 
+std::optional<std::uint8_t> firstInterfaceNumber(const KernelDescriptors& descriptors,
+                                                 std::uint8_t configurationValue) {
+    for (const Bytes& configuration : descriptors.configurations) {
+        if (configuration.size() < sizeof(usb::USB_CONFIGURATION_DESCRIPTOR) ||
+            configuration[1] != usb::USB_CONFIGURATION_DESCRIPTOR_TYPE ||
+            configuration[offsetof(usb::USB_CONFIGURATION_DESCRIPTOR, bConfigurationValue)] != configurationValue) {
+            continue;
+        }
+        for (std::size_t at = 0; configuration.size() - at >= 2;) {
+            const std::uint8_t length = configuration[at];
+            if (length < 2 || length > configuration.size() - at) break;
+            if (configuration[at + 1] == usb::USB_INTERFACE_DESCRIPTOR_TYPE &&
+                length >= sizeof(usb::USB_INTERFACE_DESCRIPTOR)) {
+                return configuration[at + offsetof(usb::USB_INTERFACE_DESCRIPTOR, bInterfaceNumber)];
+            }
+            at += length;
+        }
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
 Device deviceFromKernel(KernelDescriptors descriptors, std::uint8_t speed, std::uint16_t address,
                         std::uint8_t configurationValue) {
     Device device;

@@ -83,6 +83,14 @@ struct StringSource {
 // is listed once.
 std::vector<StringSource> stringSources(const KernelDescriptors& descriptors, std::uint8_t configurationValue);
 
+// The number of the first interface of the configuration whose value is
+// `configurationValue`: while that configuration is active, the kernel shows
+// this interface in a folder of the device's named by both numbers, and makes
+// that folder anew whenever a configuration is set. Nothing when no
+// configuration has that value or it lists no interface.
+std::optional<std::uint8_t> firstInterfaceNumber(const KernelDescriptors& descriptors,
+                                                 std::uint8_t configurationValue);
+
 // A configured or unconfigured device as the kernel shows it: descriptors,
 // speed, address and configuration value; the language list offers
 // kPresentedLanguage. Strings are added with addString.

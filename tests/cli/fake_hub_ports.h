@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "anyhub/hub_ports.h"
+#include "hub_ports.h"
 
 namespace vostrel::cli::test {
 

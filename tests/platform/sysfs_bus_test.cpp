@@ -434,15 +434,29 @@ TEST_F(SysfsReader, ADeviceThatCameAgainInItsFolderIsReadAfresh) {
     EXPECT_EQ(again.product, u"Widget");
 }
 
+// As the kernel sets a configuration: the old one's interfaces go, the value
+// changes, the new one's interfaces come.
 TEST_F(SysfsReader, AChangedConfigurationAndPortStateShowAtTheNextReading) {
-    bus_.load(bedOf(kOneHub));
+    const std::string bed = bedOf(kOneHub);
+    bus_.load(bed);
     ASSERT_EQ(widget().configurationValue, 1);
-    bus_.setAttribute(std::string(kHub) + "/1-1.2", "bConfigurationValue", "\n");
+    const std::string widgetFolder = std::string(kHub) + "/1-1.2";
+    const std::string interface = widgetFolder + "/1-1.2:1.0";
+    bus_.remove(interface);
+    bus_.setAttribute(widgetFolder, "bConfigurationValue", "\n");
     EXPECT_EQ(widget().configurationValue, 0);
-    bus_.setAttribute(std::string(kHub) + "/1-1.2", "bConfigurationValue", "1\n");
+    bus_.setAttribute(widgetFolder, "bConfigurationValue", "1\n");
+    const std::size_t start = bed.find("P: " + interface.substr(4) + "\n");
+    ASSERT_NE(start, std::string::npos);
+    bus_.load(bed.substr(start, bed.find("\n\n", start) + 2 - start));
     const Seen configured = widget();
     EXPECT_EQ(configured.configurationValue, 1);
     EXPECT_EQ(configured.product, u"Widget");
+    // Set again, to the same value: the same device, with interfaces made anew.
+    bus_.remove(interface);
+    bus_.load(bed.substr(start, bed.find("\n\n", start) + 2 - start));
+    EXPECT_EQ(widget().configurationValue, 1);
+    EXPECT_EQ(widget().product, u"Widget");
 
     EXPECT_FALSE(port(3));
     bus_.setAttribute(std::string(kHub) + "/1-1:1.0", "1-1-port3/state", "powered\n");
@@ -453,21 +467,22 @@ TEST_F(SysfsReader, AChangedConfigurationAndPortStateShowAtTheNextReading) {
     EXPECT_FALSE(port(3));
 }
 
-// A device seen before costs one file, a port without a device one; what is
-// kept is dropped with the device. The library's stack reads so too.
+// A configured device seen before costs no file (a look at its interface
+// folder), a port without a device one; what is kept is dropped with the
+// device. The library's stack reads so too.
 TEST_F(SysfsReader, ALaterReadingReadsOnlyWhatCanChangeAndKeepsOnlyWhatItFound) {
     bus_.load(bedOf(kOneHub));
     reader_.read();
     EXPECT_EQ(reader_.devicesKept(), 2u + 3u);  // two root hubs, the hub's two sides, the widget
     std::uint64_t files = platform::sysfsFilesRead();
     reader_.read();
-    EXPECT_EQ(platform::sysfsFilesRead() - files, 3u + 7u);
+    EXPECT_EQ(platform::sysfsFilesRead() - files, 7u);
 
     const auto host = backends::makeHostBusSource();
     scanWith(*host);
     files = platform::sysfsFilesRead();
     EXPECT_EQ(portRecord(*scanWith(*host), 0, 1).vendorId, 0x1A2B);
-    EXPECT_EQ(platform::sysfsFilesRead() - files, 3u + 7u);
+    EXPECT_EQ(platform::sysfsFilesRead() - files, 7u);
 
     for (const std::string& gone : {std::string(kHub) + "/1-1.2/1-1.2:1.0", std::string(kHub) + "/1-1.2"}) {
         bus_.remove(gone);

@@ -76,6 +76,20 @@ TEST(KernelDescriptors, SplitIntoConfigurationsByTheirOwnTotalLengths) {
     EXPECT_EQ(parseDescriptors(cut)->configurations[0].size(), first.size() - 5);
 }
 
+TEST(KernelDescriptors, NameTheFirstInterfaceOfTheConfigurationWithAValue) {
+    KernelDescriptors kernel;
+    Bytes cut = configuration(3, 0, {{4, 0, 0}});
+    cut.resize(9 + 8);  // the interface descriptor one byte short
+    kernel.configurations = {configuration(1, 0, {{2, 0, 0}, {3, 0, 0}}), configuration(2, 0, {{5, 1, 0}}), cut,
+                             configuration(4, 0, {})};
+    EXPECT_EQ(firstInterfaceNumber(kernel, 1), 2);
+    EXPECT_EQ(firstInterfaceNumber(kernel, 2), 5);
+    EXPECT_EQ(firstInterfaceNumber(kernel, 3), std::nullopt);
+    EXPECT_EQ(firstInterfaceNumber(kernel, 4), std::nullopt);
+    EXPECT_EQ(firstInterfaceNumber(kernel, 0), std::nullopt);
+    EXPECT_EQ(firstInterfaceNumber(kernel, 9), std::nullopt);
+}
+
 TEST(KernelTexts, NumbersSpeedsAndPortStates) {
     EXPECT_EQ(parseDecimal("12\n", 255), 12u);
     EXPECT_EQ(parseDecimal("\n", 255), 0u);  // an unconfigured device's configuration value
