@@ -184,6 +184,8 @@ answer_guest() {
   exec 7>&- 8<&-
 }
 
+# The stick's medium is a -blockdev, which outlives the stick's device_del
+# (a -drive would go with it), so that the stick can be added back.
 console=$work/console.log
 started=$(date +%s%N)
 { timeout 240 qemu-system-x86_64 -accel "$accel" -m 384 -smp 1 -nodefaults -nographic -no-reboot \
