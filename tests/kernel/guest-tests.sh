@@ -176,7 +176,7 @@ if [ ! -e "$devices/1-3/1-3:1.0/1-3-port1/peer" ] && grep -q '"halves":{"usb2":"
    grep -q '{"location":"2-5",' /tmp/hubs.json; then
   ok "hubs pairs no halves that the kernel does not link"
 else
-  fail "hubs pairs no halves that the kernel does not link" "$(ls "$devices/1-3/1-3:1.0/1-3-port1"), $(cat /tmp/hub.json)"
+  fail "hubs pairs no halves that the kernel does not link" "$(ls "$devices/1-3/1-3:1.0/1-3-port1" | tr "\n" " "), $(cat /tmp/hub.json)"
 fi
 
 # `vostrel port` by location: the keyboard's port off and on, toggled twice;
