@@ -4,7 +4,9 @@
 # and two hubs of the family answered by hub_emulator through usb-redir (one
 # switching each port, one ganged), and runs guest-tests.sh in it as its
 # init; passes when the guest reports every check passed and the emulated
-# hubs received the port power requests in the order expected.
+# hubs received the port power requests in the order expected. While it
+# runs, the guest may ask on its console for a device behind QEMU's hubs to
+# be removed from QEMU and added back (see answer_guest).
 #   run-guest.sh PACKAGE WORK_DIR VOSTREL HUB_LIBRARY NATIVE_LIBRARY PROBE GUEST_SCRIPT HUB_EMULATOR
 # PACKAGE is the meta package whose kernel is booted (linux-image-amd64,
 # linux-image-6.12-amd64). The kernel package is fetched with apt-get
@@ -122,25 +124,88 @@ for socket in switched-usb2 switched-superspeed ganged-usb2 ganged-superspeed; d
   for _ in $(seq 100); do [ -S "$work/$socket.sock" ] && break; sleep 0.1; done
 done
 
+# The devices behind QEMU's hubs, by their QEMU ids: the guest may have any
+# of them removed and added back while it runs (see answer_guest).
+declare -A plugged=(
+  [keyboard]=usb-kbd,id=keyboard,bus=xhci.0,port=1.1
+  [stick]=usb-storage,id=stick,bus=xhci.0,port=1.2,drive=stick-medium,serial=VOSTREL-STICK-1
+  [serial]=usb-serial,id=serial,bus=xhci.0,port=1.3,chardev=adapter,always-plugged=on
+  [mouse]=usb-mouse,id=mouse,bus=xhci.0,port=2.1
+)
+
+# QEMU's QMP monitor on two pipes: it reads qmp.in and writes qmp.out. Both
+# sides open them for reading and writing, so no open waits for the other.
+rm -f "$work/qmp.in" "$work/qmp.out" "$work/qmp.log"
+mkfifo "$work/qmp.in" "$work/qmp.out"
+
+# One QMP command (JSON, one line); prints QEMU's answer to it, passing over
+# the greeting and events. Every line QEMU sends is kept in qmp.log.
+qmp() {
+  local reply
+  echo "$1" >&7
+  while IFS= read -r -t 20 reply <&8; do
+    reply=${reply%$'\r'}
+    echo "$reply" >> "$work/qmp.log"
+    case $reply in '{"return"'* | '{"error"'*) echo "$reply"; return ;; esac
+  done
+  echo "no answer within 20 s"
+}
+
+# Reads the guest's console as QEMU writes it and carries out its requests,
+# "VOSTREL-TEST qemu device_del ID" and "VOSTREL-TEST qemu device_add ID"
+# for the devices of `plugged`, through QEMU's human monitor commands (the
+# same device text as on QEMU's command line). The guest waits for their
+# effect itself; a request refused or not understood is printed as a failed
+# check.
+answer_guest() {
+  local line command id reply negotiated=""
+  exec 7<>"$work/qmp.in" 8<>"$work/qmp.out"
+  while IFS= read -r line; do
+    line=${line%$'\r'}
+    [[ $line == "VOSTREL-TEST qemu "* ]] || continue
+    read -r command id <<< "${line#VOSTREL-TEST qemu }"
+    if [ -z "$id" ] || [ -z "${plugged[$id]:-}" ]; then
+      echo "VOSTREL-TEST FAIL qemu $command $id: no such device"
+      continue
+    fi
+    case $command in
+      device_del) command="device_del $id" ;;
+      device_add) command="device_add ${plugged[$id]}" ;;
+      *) echo "VOSTREL-TEST FAIL qemu $command $id: no such request"; continue ;;
+    esac
+    if [ -z "$negotiated" ]; then
+      reply=$(qmp '{"execute":"qmp_capabilities"}')
+      [ "$reply" = '{"return": {}}' ] || { echo "VOSTREL-TEST FAIL qemu's monitor: $reply"; continue; }
+      negotiated=yes
+    fi
+    reply=$(qmp '{"execute":"human-monitor-command","arguments":{"command-line":"'"$command"'"}}')
+    [ "$reply" = '{"return": ""}' ] || echo "VOSTREL-TEST FAIL qemu $command: $reply"
+  done
+  exec 7>&- 8<&-
+}
+
+# The stick's medium is a -blockdev, which outlives the stick's device_del
+# (a -drive would go with it), so that the stick can be added back.
 console=$work/console.log
 started=$(date +%s%N)
-timeout 240 qemu-system-x86_64 -accel "$accel" -m 384 -smp 1 -nodefaults -nographic -no-reboot \
+{ timeout 240 qemu-system-x86_64 -accel "$accel" -m 384 -smp 1 -nodefaults -nographic -no-reboot \
   -kernel "$kernel" -initrd "$work/initrd.gz" -append "console=ttyS0 quiet loglevel=3 panic=-1" \
-  -serial stdio -monitor none \
+  -serial stdio -monitor none -chardev pipe,id=qmp,path="$work/qmp" -mon chardev=qmp,mode=control \
   -device qemu-xhci,id=xhci,p2=8,p3=8 \
   -device usb-hub,id=switched,bus=xhci.0,port=1,ports=4,port-power=on \
-  -device usb-kbd,bus=xhci.0,port=1.1 \
-  -drive if=none,id=stick,format=raw,file="$work/stick.img" \
-  -device usb-storage,bus=xhci.0,port=1.2,drive=stick,serial=VOSTREL-STICK-1 \
-  -chardev null,id=adapter -device usb-serial,bus=xhci.0,port=1.3,chardev=adapter,always-plugged=on \
+  -device "${plugged[keyboard]}" \
+  -blockdev driver=file,node-name=stick-file,filename="$work/stick.img" \
+  -blockdev driver=raw,node-name=stick-medium,file=stick-file \
+  -device "${plugged[stick]}" \
+  -chardev null,id=adapter -device "${plugged[serial]}" \
   -device usb-hub,id=plain,bus=xhci.0,port=2,ports=4 \
-  -device usb-mouse,bus=xhci.0,port=2.1 \
+  -device "${plugged[mouse]}" \
   -chardev socket,id=switched2,path="$work/switched-usb2.sock" -device usb-redir,chardev=switched2,bus=xhci.0,port=3 \
   -chardev socket,id=switched3,path="$work/switched-superspeed.sock" \
   -device usb-redir,chardev=switched3,bus=xhci.0,port=5 \
   -chardev socket,id=ganged2,path="$work/ganged-usb2.sock" -device usb-redir,chardev=ganged2,bus=xhci.0,port=4 \
   -chardev socket,id=ganged3,path="$work/ganged-superspeed.sock" -device usb-redir,chardev=ganged3,bus=xhci.0,port=6 \
-  > "$console" 2>&1 || true
+  2>&1 || true; } | tee "$console" | answer_guest > "$work/answers.log"
 elapsed=$(( ($(date +%s%N) - started) / 1000000 ))
 
 wait $switched $ganged || true
@@ -153,6 +218,7 @@ power_requests() {  # LOG PORT COUNT
     tail -n "$3" | tr '\n' ,
 }
 {
+  cat "$work/answers.log"
   # `vostrel port 0 2 off` then `on`; `cycle` on port 3: off the USB 2.0
   # side first, on the SuperSpeed side first.
   expected="usb2 off,superspeed off,superspeed on,usb2 on,"
