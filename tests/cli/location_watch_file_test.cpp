@@ -19,11 +19,24 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::vector<LocationEntry> kEntries{
-    {{"1-1.4", 2}, 0x046D, 0xC52B, "Maker", "Widget"},
-    {{"usb3", 1}, 0x0001, 0xFFFF, "", ""},
-    {{"12-1.2.3.4.5", 255}, 0xBEEF, 0x0000, "ナガレ電機, Inc.", "Pad \"large\"\\"},
-};
+// Built field by field: GCC 12's Release build takes the nested braces of a
+// static table of these for a read of uninitialised strings.
+LocationEntry entry(const char* location, int port, std::uint16_t vendorId, std::uint16_t productId,
+                    const char* manufacturer, const char* product) {
+    LocationEntry made;
+    made.port.location = location;
+    made.port.port = port;
+    made.vendorId = vendorId;
+    made.productId = productId;
+    made.manufacturer = manufacturer;
+    made.product = product;
+    return made;
+}
+
+std::vector<LocationEntry> someEntries() {
+    return {entry("1-1.4", 2, 0x046D, 0xC52B, "Maker", "Widget"), entry("usb3", 1, 0x0001, 0xFFFF, "", ""),
+            entry("12-1.2.3.4.5", 255, 0xBEEF, 0x0000, "ナガレ電機, Inc.", "Pad \"large\"\\")};
+}
 
 std::string entryText(const std::string& fields) {
     return R"({"version": 1, "entries": [{"location": "1-1.4", "port": 2, "vendorId": "046D", "productId": "C52B", )" +
@@ -35,14 +48,15 @@ TEST(LocationWatchFile, WhatIsWrittenReadsBackAndASaveReplacesTheFileWhole) {
     const std::string path = (dir.path() / kLocationWatchFile).string();
     EXPECT_TRUE(readLocationWatchFile(path).empty());  // no file yet
 
-    writeLocationWatchFile(path, kEntries);
-    EXPECT_EQ(readLocationWatchFile(path), kEntries);
-    writeLocationWatchFile(path, {kEntries[1]});
-    EXPECT_EQ(readLocationWatchFile(path), std::vector<LocationEntry>{kEntries[1]});
+    const std::vector<LocationEntry> entries = someEntries();
+    writeLocationWatchFile(path, entries);
+    EXPECT_EQ(readLocationWatchFile(path), entries);
+    writeLocationWatchFile(path, {entries[1]});
+    EXPECT_EQ(readLocationWatchFile(path), std::vector<LocationEntry>{entries[1]});
     // Nothing but the file is left in the folder.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
     EXPECT_EQ(parseLocationWatchFile(entryText(R"("manufacturer": "Maker", "product": "Widget")")),
-              std::vector<LocationEntry>{kEntries[0]});
+              std::vector<LocationEntry>{entries[0]});
 }
 
 TEST(LocationWatchFile, RefusesEveryFileThatIsNotExactlyTheFormat) {
