@@ -21,6 +21,7 @@
 
 #include <vostrel/hub_api.h>
 
+#include "umockdev_main.h"
 #include "core/bench_file.h"
 #include "core/bus_view.h"
 #include "core/description.h"
@@ -134,15 +135,4 @@ BENCHMARK(BM_MonitorPass_Sysfs32Hubs)->Unit(benchmark::kMillisecond)->MeasurePro
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    const char* preload = std::getenv("LD_PRELOAD");
-    if (preload == nullptr || std::strstr(preload, "libumockdev-preload") == nullptr) {
-        ::setenv("LD_PRELOAD", "libumockdev-preload.so.0", 1);
-        ::execv("/proc/self/exe", argv);
-        return 1;
-    }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vostrel::bench::runUnderUmockdev(argc, argv); }

@@ -16,6 +16,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "umockdev_main.h"
 #include "emulated_hubs.h"
 #include "kernel_hub_bed.h"
 #include "mock_bus.h"
@@ -88,15 +89,4 @@ BENCHMARK(BM_VostrelHubsJson)->Unit(benchmark::kMillisecond)->UseRealTime()->Min
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    const char* preload = std::getenv("LD_PRELOAD");
-    if (preload == nullptr || std::strstr(preload, "libumockdev-preload") == nullptr) {
-        ::setenv("LD_PRELOAD", "libumockdev-preload.so.0", 1);
-        ::execv("/proc/self/exe", argv);
-        return 1;
-    }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vostrel::bench::runUnderUmockdev(argc, argv); }
