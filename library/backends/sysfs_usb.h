@@ -123,9 +123,19 @@ std::error_code writeSysfsAttribute(const std::string& path, std::string_view va
 
 // The identity of the device folder at `path`, which a device that comes
 // again in the same place does not share: the kernel gives every folder it
-// makes an inode number of its own (a test bed's file system may reuse one). Nothing when the folder
-// cannot be seen (reported, unless it is gone).
+// makes an inode number of its own (a test bed's file system may reuse one).
+// Nothing when the folder cannot be seen (reported, unless it is gone).
 std::optional<std::uint64_t> sysfsFolderIdentity(const std::string& path);
+
+// The device folder at `path` as a later process can tell it from any other
+// folder made at that name: its identity (above) and when its inode was made
+// (the status change time, in nanoseconds), which a reused inode number does
+// not share. Nothing as for sysfsFolderIdentity().
+struct SysfsFolderInstance {
+    std::uint64_t identity = 0;
+    std::int64_t madeNs = 0;
+};
+std::optional<SysfsFolderInstance> sysfsFolderInstance(const std::string& path);
 
 // The names in the folder at `path` (a device list, a device folder), in
 // name order; nothing when it cannot be listed (reported, unless it does not

@@ -619,13 +619,21 @@ std::error_code writeSysfsAttribute(const std::string& path, std::string_view va
     return error;
 }
 
-std::optional<std::uint64_t> sysfsFolderIdentity(const std::string& path) {
+std::optional<SysfsFolderInstance> sysfsFolderInstance(const std::string& path) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0) {
         if (errno != ENOENT) reportSystemFailure("stat", path);
         return std::nullopt;
     }
-    return static_cast<std::uint64_t>(status.st_ino);
+    return SysfsFolderInstance{static_cast<std::uint64_t>(status.st_ino),
+                               static_cast<std::int64_t>(status.st_ctim.tv_sec) * 1'000'000'000 +
+                                   status.st_ctim.tv_nsec};
+}
+
+std::optional<std::uint64_t> sysfsFolderIdentity(const std::string& path) {
+    const auto instance = sysfsFolderInstance(path);
+    if (!instance) return std::nullopt;
+    return instance->identity;
 }
 
 std::optional<std::vector<std::string>> listSysfsFolder(const std::string& path) {
