@@ -17,6 +17,8 @@ namespace vostrel::anyhub {
 struct ListedDevice {
     std::string location;  // its kernel name, "1-1.4"
     DeviceOnPort device;
+
+    bool operator==(const ListedDevice&) const = default;
 };
 
 struct ListedPort {
@@ -24,6 +26,8 @@ struct ListedPort {
     std::optional<bool> powered;           // nothing where the kernel does not show it
     std::string state;                     // the kernel's name of the port's state, "configured"
     std::optional<ListedDevice> device;    // the SuperSpeed half's when both show one
+
+    bool operator==(const ListedPort&) const = default;
 };
 
 struct AnyHub {
@@ -38,6 +42,8 @@ struct AnyHub {
     std::string usb2Half, superSpeedHalf;  // kernel names of its hub devices; empty when none
     bool family = false;                   // a hub of the family's (either half)
     std::vector<ListedPort> ports;
+
+    bool operator==(const AnyHub&) const = default;
 };
 
 // "per-port", "ganged", "none", "unknown": the listing's words.

@@ -5,6 +5,7 @@
 #include "hub_listing.h"
 #include "kernel_hubs.h"
 #include "port_power.h"
+#include "power_switching_memo.h"
 #include <vostrel/pt2lib_errors.h>
 
 namespace vostrel::anyhub {
@@ -34,11 +35,34 @@ public:
 
     const std::vector<AnyHub>& hubs() const override { return hubs_; }
 
-    void learnPowerSwitching() override {
+    void learnPowerSwitching(const std::string& memoFile) override {
+        const PowerSwitchingMemo known = memoFile.empty() ? PowerSwitchingMemo{} : readPowerSwitchingMemo(memoFile);
+        PowerSwitchingMemo now;
+        bool learned = false;
         for (std::size_t h = 0; h < kernelHubs_.size(); ++h) {
+            const KernelHub& hub = kernelHubs_[h];
             std::optional<PortPowerSwitching> mode;
-            if (switchingOf(kernelHubs_[h], mode) == PT2_OK) hubs_[h].powerSwitching = mode;
+            for (std::size_t s = 0; s < hub.sides.size(); ++s) {
+                std::optional<PortPowerSwitching> told;
+                if (const auto kept = known.find(hub.instances[s]); kept != known.end()) {
+                    told = kept->second;
+                } else if (PortPowerSwitching answer = PortPowerSwitching::None;
+                           power_.powerSwitching(hub.sides[s], answer) == PT2_OK) {
+                    told = answer;
+                    learned = true;
+                }
+                if (!told) {
+                    mode.reset();
+                    break;
+                }
+                now.emplace(hub.instances[s], *told);
+                mode = combined(mode, *told);
+            }
+            hubs_[h].powerSwitching = mode;
         }
+        // Written only when it learned something, with only the hub devices
+        // on the bus now: it never grows beyond the bus.
+        if (learned && !memoFile.empty()) writePowerSwitchingMemo(memoFile, now);
     }
 
     PortLook look(const PortAddress& address) const override {
@@ -95,13 +119,21 @@ public:
     }
 
 private:
-    // How `hub` switches its ports' power: each port on its own only when
-    // every half says so. PT2_OK, or why a half could not be asked.
+    // A hub's power switching from its halves': each port on its own only
+    // when every half says so, none when any half says none.
+    static PortPowerSwitching combined(std::optional<PortPowerSwitching> sofar, PortPowerSwitching told) {
+        if (!sofar || *sofar == PortPowerSwitching::EachPort || told == PortPowerSwitching::None) return told;
+        return *sofar;
+    }
+
+    // How `hub` switches its ports' power, each half asked now (never taken
+    // from a memo: the switch goes by it). PT2_OK, or why a half could not be
+    // asked.
     std::uint32_t switchingOf(const KernelHub& hub, std::optional<PortPowerSwitching>& mode) {
         for (const native::HubSide& side : hub.sides) {
             PortPowerSwitching told = PortPowerSwitching::None;
             if (const std::uint32_t failed = power_.powerSwitching(side, told)) return failed;
-            if (!mode || *mode == PortPowerSwitching::EachPort || told == PortPowerSwitching::None) mode = told;
+            mode = combined(mode, told);
         }
         return PT2_OK;
     }

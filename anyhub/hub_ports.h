@@ -26,6 +26,8 @@ struct DeviceOnPort {
     std::uint16_t productId = 0;
     bool configured = false;  // a configuration chosen (bConfigurationValue not 0)
     std::string manufacturer, product, serial;  // UTF-8, as the device gave them; empty when none
+
+    bool operator==(const DeviceOnPort&) const = default;
 };
 
 enum class PortReading {

@@ -67,6 +67,7 @@ struct HubDevice {
     bool root = false;
     bool superSpeed = false;
     native::HubSide side;
+    HubDeviceInstance instance;
     std::uint16_t vendorId = 0, productId = 0;
     std::string manufacturer, product, serial;
     std::vector<PortFolder> ports;
@@ -126,8 +127,8 @@ std::optional<HubDevice> readHubDevice(const std::string& devices, const DeviceF
     const auto address = decimal(folder + "/devnum", 0xFFFF);
     const auto bus = busOfName(name);
     if (!ports || *ports == 0 || !address || !bus) return std::nullopt;
-    const auto identity = platform::sysfsFolderIdentity(folder);
-    if (!identity) return std::nullopt;
+    const auto made = platform::sysfsFolderInstance(folder);
+    if (!made) return std::nullopt;
     HubDevice hub;
     hub.name = name;
     hub.root = name.starts_with("usb");
@@ -137,7 +138,8 @@ std::optional<HubDevice> readHubDevice(const std::string& devices, const DeviceF
     hub.manufacturer = device.listed.device.manufacturer;
     hub.product = device.listed.device.product;
     hub.serial = device.listed.device.serial;
-    hub.side = {hub.superSpeed, folder, {}, *bus, static_cast<std::uint16_t>(*address), *identity};
+    hub.side = {hub.superSpeed, folder, {}, *bus, static_cast<std::uint16_t>(*address), made->identity};
+    hub.instance = {name, *bus, static_cast<std::uint16_t>(*address), made->identity, made->madeNs};
 
     // The hub's interface in its configuration; a root hub's is named after
     // its bus, "1-0:1.0".
@@ -210,10 +212,12 @@ KernelHub kernelHub(const HubDevice& first, const HubDevice* superSpeed) {
     (first.superSpeed ? listed.superSpeedHalf : listed.usb2Half) = first.name;
     listed.family = usbbus::isFamilyHubDevice(first.vendorId, first.productId);
     hub.sides.push_back(first.side);
+    hub.instances.push_back(first.instance);
     if (superSpeed != nullptr) {
         listed.superSpeedHalf = superSpeed->name;
         listed.family = listed.family || usbbus::isFamilyHubDevice(superSpeed->vendorId, superSpeed->productId);
         hub.sides.push_back(superSpeed->side);
+        hub.instances.push_back(superSpeed->instance);
     }
     listed.portCount = static_cast<int>(first.ports.size());
     for (std::size_t k = 0; k < first.ports.size(); ++k) {

@@ -8,12 +8,14 @@
 
 #include "any_hub.h"
 #include "family_hub_list.h"
+#include "power_switching_memo.h"
 
 namespace vostrel::anyhub {
 
 struct KernelHub {
     AnyHub listed;                       // powerSwitching left unknown
     std::vector<native::HubSide> sides;  // the USB 2 half first
+    std::vector<HubDeviceInstance> instances;  // each side's, in the same order
     // Listed port k's number on each side, at [k - 1][side]; 0 where that
     // side has no port paired with it.
     std::vector<std::vector<int>> sidePorts;

@@ -4,6 +4,8 @@
 #include "any_hub_port.h"
 #include "commands.h"
 #include "output_format.h"
+#include "platform/folders.h"
+#include "power_switching_memo.h"
 
 namespace vostrel::cli {
 namespace {
@@ -21,7 +23,8 @@ bool fits(const anyhub::AnyHub& hub, const HubFilter& filter) {
 
 int hubsCommand(const HubFilter& filter, Output output) {
     const auto hubs = hostHubs("listing every hub");
-    hubs->learnPowerSwitching();
+    const std::string runtime = platform::runtimeFolder();
+    hubs->learnPowerSwitching(runtime.empty() ? runtime : runtime + "/" + anyhub::kPowerSwitchingMemoFile);
     std::vector<anyhub::AnyHub> shown;
     for (const anyhub::AnyHub& hub : hubs->hubs()) {
         if (fits(hub, filter)) shown.push_back(hub);

@@ -20,6 +20,11 @@ std::string defaultStateFolder();
 // How the help names it.
 std::string defaultStateFolderName();
 
+// The user's own folder for files that live as long as the session
+// ($XDG_RUNTIME_DIR): only one that belongs to this user and that no one
+// else may write in; empty when there is none.
+std::string runtimeFolder();
+
 // Throws std::runtime_error with the reason when it cannot change.
 void changeCurrentFolder(const std::string& path);
 

@@ -6,6 +6,7 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -32,6 +33,17 @@ std::string folderProblem(const std::string& path, bool needWrite) {
 std::string defaultStateFolder() { return "."; }
 
 std::string defaultStateFolderName() { return "the current folder"; }
+
+std::string runtimeFolder() {
+    const char* folder = ::getenv("XDG_RUNTIME_DIR");
+    if (folder == nullptr || folder[0] != '/') return {};
+    struct stat status {};
+    if (::stat(folder, &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::geteuid() ||
+        (status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+        return {};
+    }
+    return folder;
+}
 
 void changeCurrentFolder(const std::string& path) {
     if (::chdir(path.c_str()) != 0) throw std::runtime_error("cannot change into " + path + ": " + lastErrorText());

@@ -68,6 +68,10 @@ std::string defaultStateFolder() {
 
 std::string defaultStateFolderName() { return "%LOCALAPPDATA%\\Vostrel"; }
 
+// Nothing here keeps files for the session only: the hubs of other makers,
+// whose answers it would hold, are listed on Linux alone.
+std::string runtimeFolder() { return {}; }
+
 void changeCurrentFolder(const std::string& path) {
     if (!::SetCurrentDirectoryW(toWide(path).c_str())) {
         throw std::runtime_error("cannot change into " + path + ": " + lastErrorText());

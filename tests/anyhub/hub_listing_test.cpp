@@ -9,11 +9,14 @@
 #include <string>
 #include <vector>
 
+#include "backends/sysfs_usb.h"
 #include "hub_listing.h"
 #include "kernel_hub_bed.h"
 #include "mock_bus.h"
 #include "platform/usbfs.h"
+#include "power_switching_memo.h"
 #include "recording_usbfs.h"
+#include "scratch_dir.h"
 
 namespace vostrel::test {
 namespace {
@@ -74,7 +77,7 @@ protected:
 
 TEST_F(HubListing, ListsEveryHubOnceWithItsHalvesPairedThroughThePeerLinks) {
     hubs_->refresh();
-    hubs_->learnPowerSwitching();
+    hubs_->learnPowerSwitching({});
     std::vector<std::string> locations;
     for (const anyhub::AnyHub& hub : hubs_->hubs()) locations.push_back(hub.location);
     EXPECT_EQ(locations, (std::vector<std::string>{"usb1", "1-1", "1-2", "1-2.3", "usb2"}));
@@ -136,7 +139,7 @@ TEST_F(HubListing, ListsEveryHubOnceWithItsHalvesPairedThroughThePeerLinks) {
 TEST_F(HubListing, AsksEachHubDeviceForItsDescriptorOncePerInstance) {
     hubs_->refresh();
     EXPECT_TRUE(descriptorRequests().empty()) << "a refresh reads files only";
-    hubs_->learnPowerSwitching();
+    hubs_->learnPowerSwitching({});
     const auto at = [&](const char* name, bool superSpeed) {
         return bed_.node(name) + " " + (superSpeed ? kSuperSpeedDescriptor : kUsb2Descriptor);
     };
@@ -146,21 +149,75 @@ TEST_F(HubListing, AsksEachHubDeviceForItsDescriptorOncePerInstance) {
     EXPECT_EQ(descriptorRequests(), expected);
 
     hubs_->refresh();
-    hubs_->learnPowerSwitching();
+    hubs_->learnPowerSwitching({});
     EXPECT_TRUE(descriptorRequests().empty());
     EXPECT_EQ(hub("1-2").powerSwitching, PortPowerSwitching::Ganged);
 
     // Hub 1-2 enumerated anew: another device number, asked again.
     bus_.setAttribute(bed_.path("1-2"), "devnum", "9\n");
     hubs_->refresh();
-    hubs_->learnPowerSwitching();
+    hubs_->learnPowerSwitching({});
     EXPECT_EQ(descriptorRequests(), std::vector<std::string>{"/dev/bus/usb/001/009 " + std::string(kUsb2Descriptor)});
+}
+
+// A later process (another listing object) takes the answers from the memo
+// and asks only hub devices that are new since; a switch still asks the hub.
+TEST_F(HubListing, KeepsTheAnswersForLaterListingsButNeverSwitchesByThem) {
+    const ScratchDir scratch;
+    const std::string memo = (scratch.path() / anyhub::kPowerSwitchingMemoFile).string();
+    hubs_->refresh();
+    hubs_->learnPowerSwitching(memo);
+    EXPECT_EQ(descriptorRequests().size(), 6u);
+    const auto kept = anyhub::readPowerSwitchingMemo(memo);
+    ASSERT_EQ(kept.size(), 6u) << fileText(memo);
+    const auto made = platform::sysfsFolderInstance(bed_.path("1-2"));
+    ASSERT_TRUE(made);
+    const anyhub::HubDeviceInstance ganged{"1-2", 1, 4, made->identity, made->madeNs};
+    ASSERT_EQ(kept.count(ganged), 1u) << fileText(memo);
+    EXPECT_EQ(kept.at(ganged), PortPowerSwitching::Ganged);
+
+    const auto later = anyhub::makeHostHubListing();
+    later->refresh();
+    later->learnPowerSwitching(memo);
+    EXPECT_TRUE(descriptorRequests().empty());
+    EXPECT_EQ(later->hubs(), hubs_->hubs());
+
+    // Hub 1-2 enumerated anew: asked again, and the memo follows.
+    bus_.setAttribute(bed_.path("1-2"), "devnum", "9\n");
+    usbfs_.characteristicsAt["/dev/bus/usb/001/009"] = kGanged;
+    const auto afterReset = anyhub::makeHostHubListing();
+    afterReset->refresh();
+    afterReset->learnPowerSwitching(memo);
+    EXPECT_EQ(descriptorRequests(), std::vector<std::string>{"/dev/bus/usb/001/009 " + std::string(kUsb2Descriptor)});
+    EXPECT_EQ(anyhub::readPowerSwitchingMemo(memo).count(ganged), 0u) << "a gone instance is dropped";
+
+    // A memo that says the ganged hub switches each port is shown, but the
+    // switch goes by what the hub itself says.
+    auto planted = anyhub::readPowerSwitchingMemo(memo);
+    for (auto& [instance, mode] : planted) mode = PortPowerSwitching::EachPort;
+    anyhub::writePowerSwitchingMemo(memo, planted);
+    const auto fooled = anyhub::makeHostHubListing();
+    fooled->refresh();
+    fooled->learnPowerSwitching(memo);
+    EXPECT_EQ(fooled->hubs()[2].powerSwitching, PortPowerSwitching::EachPort);
+    EXPECT_EQ(fooled->setPower({"1-2", 1}, false).outcome, SwitchOutcome::NotSwitchable);
+    EXPECT_EQ(fileText(bed_.portFolder("1-2", 1) + "/disable"), "0\n");
+
+    // A memo that is not one counts as none: every hub device is asked.
+    std::ofstream(memo, std::ios::trunc) << "vostrel hub power switching 1\n1-1 1 2 3 4 sideways\n";
+    descriptorRequests();
+    const auto spoilt = anyhub::makeHostHubListing();
+    spoilt->refresh();
+    spoilt->learnPowerSwitching(memo);
+    EXPECT_EQ(descriptorRequests().size(), 6u);
+    EXPECT_EQ(spoilt->hubs()[2].powerSwitching, PortPowerSwitching::Ganged);
+    EXPECT_EQ(anyhub::readPowerSwitchingMemo(memo).size(), 6u);
 }
 
 TEST_F(HubListing, ShowsPowerSwitchingUnknownWhereTheNodesAreClosedToUs) {
     usbfs_.openError = std::make_error_code(std::errc::permission_denied);
     hubs_->refresh();
-    hubs_->learnPowerSwitching();
+    hubs_->learnPowerSwitching({});
     ASSERT_EQ(hubs_->hubs().size(), 5u);
     for (const anyhub::AnyHub& hub : hubs_->hubs()) EXPECT_FALSE(hub.powerSwitching) << hub.location;
 

@@ -3,6 +3,7 @@
 // answers as hubs that switch each port, all together or nothing.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
@@ -37,10 +38,11 @@ protected:
         emulated_.attach(bus_, bed_.node("1-2.3"), false, kNoSwitching);
     }
 
-    Outcome vostrel(const std::string& arguments) {
+    // `environment`: more NAME=value words for env.
+    Outcome vostrel(const std::string& arguments, const std::string& environment = "XDG_RUNTIME_DIR=") {
         const auto result = runCommand("env LD_LIBRARY_PATH='" NATIVE_PT2LIB_FOLDER ":" LIBRARY_FOLDER
-                                       "' VOSTREL_STATE_DIR=. '" VOSTREL_PROGRAM "' " +
-                                       arguments + " 2>stderr.txt");
+                                       "' VOSTREL_STATE_DIR=. " +
+                                       environment + " '" VOSTREL_PROGRAM "' " + arguments + " 2>stderr.txt");
         Outcome outcome{result.exitCode, result.output, fileText("stderr.txt")};
         // A sanitizer's report (CI's builds) exits with 1 too, as a refusal does.
         EXPECT_EQ(outcome.err.find("Sanitizer"), std::string::npos) << outcome.err;
@@ -161,6 +163,37 @@ TEST_F(AnyHubCommand, RefusesHubsThatDoNotSwitchEachPortAndSaysWhy) {
                               "port --location 1-1 --port 2 off --off-time 1"}) {
         EXPECT_EQ(vostrel(usage).exitCode, 2) << usage;
     }
+}
+
+// The hubs' answers are kept in the session's runtime folder for the next
+// run, which shows them; a switch asks the hub all the same. A runtime
+// folder that others may write in is not used.
+TEST_F(AnyHubCommand, KeepsTheHubsAnswersForTheNextRunInThePrivateRuntimeFolderOnly) {
+    const std::filesystem::path own = scratch_.path() / "run", shared = scratch_.path() / "shared";
+    std::filesystem::create_directory(own);
+    std::filesystem::permissions(own, std::filesystem::perms::owner_all);
+    std::filesystem::create_directory(shared);
+    std::filesystem::permissions(shared, std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+    const std::string memo = (own / "vostrel-hub-power-switching").string();
+
+    ASSERT_EQ(vostrel("hubs --json", "XDG_RUNTIME_DIR=" + own.string()).exitCode, 0);
+    std::string kept = fileText(memo);
+    const std::size_t ganged = kept.find(" ganged\n");
+    ASSERT_NE(ganged, std::string::npos) << kept;
+    EXPECT_NE(kept.find("\n1-1 1 "), std::string::npos) << kept;
+    EXPECT_NE(kept.find("\n2-1 2 "), std::string::npos) << kept;
+
+    kept.replace(ganged, 8, " per-port\n");
+    std::ofstream(memo, std::ios::trunc) << kept;
+    const Outcome listed = vostrel("hubs --json --location 1-2", "XDG_RUNTIME_DIR=" + own.string());
+    EXPECT_EQ(nlohmann::json::parse(listed.out)["hubs"][0]["powerSwitching"], "per-port");
+    const Outcome refused = vostrel("port --location 1-2 --port 1 off", "XDG_RUNTIME_DIR=" + own.string());
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("ganged"), std::string::npos) << refused.err;
+    EXPECT_EQ(disable("1-2", 1), "0\n");
+
+    ASSERT_EQ(vostrel("hubs", "XDG_RUNTIME_DIR=" + shared.string()).exitCode, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(shared));
 }
 
 }  // namespace
