@@ -6,6 +6,10 @@
 // umockdev's emulation, so that the listing's 66 descriptor requests are
 // sent as they would be.
 //
+// The program runs as in a desktop session, with a runtime folder of its own
+// in which it keeps the hubs' answers: BM_VostrelHubsJson measures the runs
+// after the first, BM_VostrelHubsJsonFirstRun runs that ask every hub.
+//
 // The bed needs umockdev's preload library; the program starts itself again
 // with it when it was started without.
 #include <benchmark/benchmark.h>
@@ -13,6 +17,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -21,6 +26,7 @@
 #include "kernel_hub_bed.h"
 #include "mock_bus.h"
 #include "run_command.h"
+#include "scratch_dir.h"
 
 namespace {
 
@@ -69,23 +75,66 @@ private:
 
 const std::string kCommand = "'" VOSTREL_PROGRAM "' hubs --json";
 
-void BM_VostrelHubsJson(benchmark::State& state) {
+// A session's runtime folder, private to the benchmark and, as a session's
+// is, in memory (/dev/shm) where the system has that; removed at exit.
+class RuntimeFolder {
+public:
+    RuntimeFolder() {
+        std::string pattern = "/dev/shm/vostrel-benchmark-XXXXXX";
+        path_ = ::mkdtemp(pattern.data()) != nullptr ? std::filesystem::path(pattern) : ScratchDir::makeFolder();
+        ::setenv("XDG_RUNTIME_DIR", path_.c_str(), 1);
+    }
+    ~RuntimeFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::filesystem::path& path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+const std::filesystem::path& runtimeFolder() {
+    static const RuntimeFolder folder;
+    return folder.path();
+}
+
+// Once, outside the timing: the bed lists as meant.
+bool listsTheBed(benchmark::State& state) {
     ThirtyTwoHubBed::shared();
-    // Once, outside the timing: the bed lists as meant.
+    runtimeFolder();
     const CommandResult first = runCommand(kCommand);
     const std::string expected = "\"hubCount\":34,";
     if (first.exitCode != 0 || first.output.find(expected) == std::string::npos ||
         first.output.find("\"powerSwitching\":\"per-port\",\"halves\":{\"usb2\":\"1-32\",\"superSpeed\":\"2-32\"}") ==
             std::string::npos) {
         state.SkipWithError(("vostrel hubs did not list the bed: " + first.output.substr(0, 200)).c_str());
-        return;
+        return false;
     }
+    return true;
+}
+
+void BM_VostrelHubsJson(benchmark::State& state) {
+    if (!listsTheBed(state)) return;
     for (auto _ : state) {
         const CommandResult run = runCommand(kCommand + " >/dev/null");
         if (run.exitCode != 0) state.SkipWithError("vostrel hubs failed");
     }
 }
 BENCHMARK(BM_VostrelHubsJson)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+void BM_VostrelHubsJsonFirstRun(benchmark::State& state) {
+    if (!listsTheBed(state)) return;
+    const std::filesystem::path memo = runtimeFolder() / "vostrel-hub-power-switching";
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::filesystem::remove(memo);
+        state.ResumeTiming();
+        const CommandResult run = runCommand(kCommand + " >/dev/null");
+        if (run.exitCode != 0) state.SkipWithError("vostrel hubs failed");
+    }
+}
+BENCHMARK(BM_VostrelHubsJsonFirstRun)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
 }  // namespace
 

@@ -154,6 +154,22 @@ if [ $status = 0 ] && [ -z "$missing" ] && [ "$(grep -o '"family":true' /tmp/hub
 else
   fail "hubs lists every hub" "exit $status, wrong:$missing, $(cat /tmp/hubs.err)"
 fi
+# The hubs' answers are kept in the session's runtime folder: a later run
+# finds every hub device there as the same instance and asks none again, so
+# it leaves the memo as it was (a memo written anew is a new file).
+mkdir -m 700 /tmp/run
+memo=/tmp/run/vostrel-hub-power-switching
+XDG_RUNTIME_DIR=/tmp/run vostrel hubs --json > /tmp/first.json 2>&1
+before=$(ls -i $memo 2>&1)
+XDG_RUNTIME_DIR=/tmp/run vostrel hubs --json > /tmp/second.json 2>&1
+if [ "$before" = "$(ls -i $memo 2>&1)" ] && cmp -s /tmp/first.json /tmp/second.json &&
+   grep -q '^1-1 1 [0-9]* [0-9]* [0-9]* per-port$' $memo && grep -q '^2-6 2 [0-9]* [0-9]* [0-9]* ganged$' $memo; then
+  ok "hubs asks each hub device once per instance across runs"
+else
+  fail "hubs asks each hub device once per instance across runs" "$before, $(ls -i $memo 2>&1), $(cat $memo)"
+fi
+figure "the hubs' answers kept" < $memo
+
 vostrel hubs --json --location 1-1 > /tmp/hub.json 2>&1
 missing=""
 grep -q '"hubCount":1,' /tmp/hub.json || missing="$missing hubCount"
