@@ -199,8 +199,8 @@ private:
         for (const bool adding : {true, false}) {
             CLI::App& change =
                 command(watch, adding ? "add" : "remove",
-                        adding ? "Watch the device on a port: HUB PORT, --serial or --device; on any hub, "
-                                 "--location and --port"
+                        adding ? "Watch the device on a port: HUB PORT, --serial or --device (on any hub when no "
+                                 "family hub shows it); on any hub, --location and --port"
                                : "Stop watching a port: HUB PORT, --serial (on the bus) or --device (on the list); "
                                  "on any hub, --location and --port");
             change.add_option("HUB", words_[0], "the hub index, from 0");

@@ -1,6 +1,7 @@
 #include <iostream>
 #include <memory>
 
+#include "any_hub_port.h"
 #include "bus.h"
 #include "location_watch_file.h"
 #include "location_watch_list.h"
@@ -63,12 +64,31 @@ void storeLocationEntries(const Session& session, const std::vector<LocationEntr
     }
 }
 
+// Adds the device on `port` of any hub to the entries kept by location.
+int addByLocation(const Session& session, const anyhub::PortAddress& port, anyhub::HubPorts& hubs) {
+    std::vector<LocationEntry> entries = readLocationEntries(session);
+    const LocationEntry& added = addLocationEntry(entries, port, hubs);
+    const std::string text = deviceText({added.vendorId, added.productId}, added.manufacturer, added.product);
+    storeLocationEntries(session, entries);
+    std::cout << "watching " << locationPortText(port) << ": " << text << std::endl;
+    return 0;
+}
+
 }  // namespace
 
 int watchAddCommand(const std::string& stateFolder, const PortName& name) {
     const Session session(stateFolder, StateUse::Change);
     const HubLibrary& hub = session.hub();
     const Bus bus = readBus(hub);
+    if (fitsNoFamilyPort(bus, name)) {
+        // Perhaps on another hub, then kept by its location; where there is
+        // none, the family's answer.
+        const auto hubs = anyhub::makeHostHubListing();
+        if (hubs) hubs->refresh();
+        if (const auto other = hubs ? findOnOtherHubs(*hubs, name) : std::nullopt) {
+            return addByLocation(session, *other, *hubs);
+        }
+    }
     const Place place = choosePort(bus, name);
     const BusPort& port = bus.at(place);
     if (port.status != HUB_DEVICE_CONNECTED) {
@@ -103,12 +123,7 @@ int watchAddByLocationCommand(const std::string& stateFolder, const anyhub::Port
     const std::unique_ptr<anyhub::HubPorts> hubs = anyhub::makeHostHubPorts();
     if (!hubs) throw failure("this build of vostrel cannot reach hubs by their location");
     const Session session(stateFolder, StateUse::Change);
-    std::vector<LocationEntry> entries = readLocationEntries(session);
-    const LocationEntry& added = addLocationEntry(entries, port, *hubs);
-    const std::string text = deviceText({added.vendorId, added.productId}, added.manufacturer, added.product);
-    storeLocationEntries(session, entries);
-    std::cout << "watching " << locationPortText(port) << ": " << text << std::endl;
-    return 0;
+    return addByLocation(session, port, *hubs);
 }
 
 int watchRemoveByLocationCommand(const std::string& stateFolder, const anyhub::PortAddress& port) {

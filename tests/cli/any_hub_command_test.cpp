@@ -165,6 +165,26 @@ TEST_F(AnyHubCommand, RefusesHubsThatDoNotSwitchEachPortAndSaysWhy) {
     }
 }
 
+// A device named by its serial or IDs that no family hub shows is watched
+// by its hub's location.
+TEST_F(AnyHubCommand, WatchesADeviceNamedBySerialOrIdsOnAnyHubByLocation) {
+    Outcome run = vostrel("watch add --serial 42");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "watching 1-1 port 1: 0627:0001  QEMU  Tablet\n");
+    run = vostrel("watch add --device 0781:5581");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "watching 1-1 port 3: 0781:5581  Disk Maker  Stick\n");
+    const auto kept = nlohmann::json::parse(fileText("vostrel-watch.json"));
+    ASSERT_EQ(kept["entries"].size(), 2u);
+    EXPECT_EQ(kept["entries"][0]["location"], "1-1");
+    EXPECT_EQ(kept["entries"][0]["port"], 1);
+    EXPECT_EQ(kept["entries"][1]["port"], 3);
+
+    run = vostrel("watch add --serial nothing");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("no serial nothing"), std::string::npos) << run.err;
+}
+
 // The hubs' answers are kept in the session's runtime folder for the next
 // run, which shows them; a switch asks the hub all the same. A runtime
 // folder that others may write in is not used.
