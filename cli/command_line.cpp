@@ -201,8 +201,8 @@ private:
                 command(watch, adding ? "add" : "remove",
                         adding ? "Watch the device on a port: HUB PORT, --serial or --device (on any hub when no "
                                  "family hub shows it); on any hub, --location and --port"
-                               : "Stop watching a port: HUB PORT, --serial (on the bus) or --device (on the list); "
-                                 "on any hub, --location and --port");
+                               : "Stop watching a port: HUB PORT, --serial (on the bus) or --device (on the list), "
+                                 "on any hub when the family's do not show it; on any hub, --location and --port");
             change.add_option("HUB", words_[0], "the hub index, from 0");
             change.add_option("PORT", words_[1], "the port, 1 to 4");
             portOptions_.addTo(change);

@@ -1,5 +1,7 @@
+#include <algorithm>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "any_hub_port.h"
 #include "bus.h"
@@ -105,8 +107,51 @@ int watchAddCommand(const std::string& stateFolder, const PortName& name) {
     return 0;
 }
 
+namespace {
+
+// The entry kept by location that `name` (--serial or --device) names where
+// the family's watch list and hubs do not: a device by its IDs among the
+// entries, a serial on any hub. Nothing when it names none there.
+std::optional<anyhub::PortAddress> watchedByLocation(const Session& session, const PortName& name) {
+    const HubLibrary& hub = session.hub();
+    if (name.device) {
+        const auto& id = *name.device;
+        if (std::ranges::any_of(readWatchList(hub), [&](const WatchEntry& entry) { return entry.id == id; })) {
+            return std::nullopt;
+        }
+        std::vector<LocationEntry> fitting;
+        for (const LocationEntry& entry : readLocationEntries(session)) {
+            if (entry.vendorId == id.vendorId && entry.productId == id.productId) fitting.push_back(entry);
+        }
+        if (fitting.empty()) return std::nullopt;
+        return pickCandidate<LocationEntry>(fitting, name.index, "device " + deviceIdText(id), "on the watch list",
+                                            [](const LocationEntry& e) {
+                                                return locationPortText(e.port) + "  " +
+                                                       deviceText({e.vendorId, e.productId}, e.manufacturer,
+                                                                  e.product);
+                                            })
+            .port;
+    }
+    if (!name.serial || !fitsNoFamilyPort(readBus(hub), name)) return std::nullopt;
+    const auto hubs = anyhub::makeHostHubListing();
+    if (!hubs) return std::nullopt;
+    hubs->refresh();
+    return findOnOtherHubs(*hubs, name);
+}
+
+int watchRemoveByLocation(const Session& session, const anyhub::PortAddress& port) {
+    std::vector<LocationEntry> entries = readLocationEntries(session);
+    removeLocationEntry(entries, port);
+    storeLocationEntries(session, entries);
+    std::cout << "no longer watching " << locationPortText(port) << std::endl;
+    return 0;
+}
+
+}  // namespace
+
 int watchRemoveCommand(const std::string& stateFolder, const PortName& name) {
     const Session session(stateFolder, StateUse::Change);
+    if (const auto byLocation = watchedByLocation(session, name)) return watchRemoveByLocation(session, *byLocation);
     const HubLibrary& hub = session.hub();
     const Place place = watchedPlace(hub, name);
     DeviceInfoRecord record{};
@@ -128,11 +173,7 @@ int watchAddByLocationCommand(const std::string& stateFolder, const anyhub::Port
 
 int watchRemoveByLocationCommand(const std::string& stateFolder, const anyhub::PortAddress& port) {
     const Session session(stateFolder, StateUse::Change);
-    std::vector<LocationEntry> entries = readLocationEntries(session);
-    removeLocationEntry(entries, port);
-    storeLocationEntries(session, entries);
-    std::cout << "no longer watching " << locationPortText(port) << std::endl;
-    return 0;
+    return watchRemoveByLocation(session, port);
 }
 
 int watchListCommand(const std::string& stateFolder, Output output) {

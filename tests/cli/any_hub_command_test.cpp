@@ -166,7 +166,7 @@ TEST_F(AnyHubCommand, RefusesHubsThatDoNotSwitchEachPortAndSaysWhy) {
 }
 
 // A device named by its serial or IDs that no family hub shows is watched
-// by its hub's location.
+// by its hub's location, and no longer watched the same way.
 TEST_F(AnyHubCommand, WatchesADeviceNamedBySerialOrIdsOnAnyHubByLocation) {
     Outcome run = vostrel("watch add --serial 42");
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -183,6 +183,19 @@ TEST_F(AnyHubCommand, WatchesADeviceNamedBySerialOrIdsOnAnyHubByLocation) {
     run = vostrel("watch add --serial nothing");
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("no serial nothing"), std::string::npos) << run.err;
+
+    // Removed the same ways: the serial found on the bus, the IDs among the
+    // entries (the device may be gone).
+    run = vostrel("watch remove --device 0781:5581");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "no longer watching 1-1 port 3\n");
+    run = vostrel("watch remove --serial 42");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(run.out, "no longer watching 1-1 port 1\n");
+    EXPECT_EQ(nlohmann::json::parse(fileText("vostrel-watch.json"))["entries"].size(), 0u);
+    run = vostrel("watch remove --device 0781:5581");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("no device 0781:5581 on the watch list"), std::string::npos) << run.err;
 }
 
 // The hubs' answers are kept in the session's runtime folder for the next
