@@ -21,7 +21,8 @@ std::string defaultStateFolder();
 std::string defaultStateFolderName();
 
 // The user's own folder for files that live as long as the session
-// ($XDG_RUNTIME_DIR): only one that belongs to this user and that no one
+// ($XDG_RUNTIME_DIR), or for root without one the system's (/run/vostrel,
+// made when missing): only one that belongs to this user and that no one
 // else may write in; empty when there is none.
 std::string runtimeFolder();
 

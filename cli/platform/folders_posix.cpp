@@ -34,15 +34,26 @@ std::string defaultStateFolder() { return "."; }
 
 std::string defaultStateFolderName() { return "the current folder"; }
 
-std::string runtimeFolder() {
-    const char* folder = ::getenv("XDG_RUNTIME_DIR");
-    if (folder == nullptr || folder[0] != '/') return {};
+namespace {
+
+// A folder of this user's that no one else may write in.
+bool isPrivateFolder(const char* folder) {
     struct stat status {};
-    if (::stat(folder, &status) != 0 || !S_ISDIR(status.st_mode) || status.st_uid != ::geteuid() ||
-        (status.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
-        return {};
-    }
-    return folder;
+    return folder != nullptr && folder[0] == '/' && ::stat(folder, &status) == 0 && S_ISDIR(status.st_mode) &&
+           status.st_uid == ::geteuid() && (status.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+}  // namespace
+
+std::string runtimeFolder() {
+    const char* session = ::getenv("XDG_RUNTIME_DIR");
+    if (isPrivateFolder(session)) return session;
+    // Root without a session of its own (sudo, scripts, services): a folder
+    // of the system's runtime folder, which goes at shutdown too.
+    constexpr char kSystemFolder[] = "/run/vostrel";
+    if (::geteuid() != 0) return {};
+    if (::mkdir(kSystemFolder, 0700) != 0 && errno != EEXIST) return {};
+    return isPrivateFolder(kSystemFolder) ? kSystemFolder : "";
 }
 
 void changeCurrentFolder(const std::string& path) {

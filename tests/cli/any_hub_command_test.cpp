@@ -31,6 +31,8 @@ std::string fileText(const std::string& path) {
 class AnyHubCommand : public ::testing::Test {
 protected:
     void SetUp() override {
+        std::filesystem::create_directory(runtime_);
+        std::filesystem::permissions(runtime_, std::filesystem::perms::owner_all);
         bus_.load(bed_.record());
         emulated_.attach(bus_, bed_.node("1-1"), false, kEachPortSwitched);
         emulated_.attach(bus_, bed_.node("2-1"), true, kEachPortSwitched);
@@ -38,11 +40,13 @@ protected:
         emulated_.attach(bus_, bed_.node("1-2.3"), false, kNoSwitching);
     }
 
-    // `environment`: more NAME=value words for env.
-    Outcome vostrel(const std::string& arguments, const std::string& environment = "XDG_RUNTIME_DIR=") {
-        const auto result = runCommand("env LD_LIBRARY_PATH='" NATIVE_PT2LIB_FOLDER ":" LIBRARY_FOLDER
-                                       "' VOSTREL_STATE_DIR=. " +
-                                       environment + " '" VOSTREL_PROGRAM "' " + arguments + " 2>stderr.txt");
+    // `environment`: more NAME=value words for env; by default the test's
+    // own runtime folder, so that no run keeps anything in the system's.
+    Outcome vostrel(const std::string& arguments, const std::string& environment = {}) {
+        const auto result = runCommand(
+            "env LD_LIBRARY_PATH='" NATIVE_PT2LIB_FOLDER ":" LIBRARY_FOLDER "' VOSTREL_STATE_DIR=. " +
+            (environment.empty() ? "XDG_RUNTIME_DIR=" + runtime_.string() : environment) + " '" VOSTREL_PROGRAM "' " +
+            arguments + " 2>stderr.txt");
         Outcome outcome{result.exitCode, result.output, fileText("stderr.txt")};
         // A sanitizer's report (CI's builds) exits with 1 too, as a refusal does.
         EXPECT_EQ(outcome.err.find("Sanitizer"), std::string::npos) << outcome.err;
@@ -55,6 +59,7 @@ protected:
     }
 
     ScratchDir scratch_;
+    const std::filesystem::path runtime_ = scratch_.path() / "run";
     MockBus bus_;
     KernelHubBed bed_ = mixedHubBed();
     EmulatedHubs emulated_;
@@ -199,14 +204,9 @@ TEST_F(AnyHubCommand, WatchesADeviceNamedBySerialOrIdsOnAnyHubByLocation) {
 }
 
 // The hubs' answers are kept in the session's runtime folder for the next
-// run, which shows them; a switch asks the hub all the same. A runtime
-// folder that others may write in is not used.
-TEST_F(AnyHubCommand, KeepsTheHubsAnswersForTheNextRunInThePrivateRuntimeFolderOnly) {
-    const std::filesystem::path own = scratch_.path() / "run", shared = scratch_.path() / "shared";
-    std::filesystem::create_directory(own);
-    std::filesystem::permissions(own, std::filesystem::perms::owner_all);
-    std::filesystem::create_directory(shared);
-    std::filesystem::permissions(shared, std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+// run, which shows them; a switch asks the hub all the same.
+TEST_F(AnyHubCommand, KeepsTheHubsAnswersForTheNextRunInTheRuntimeFolder) {
+    const std::filesystem::path& own = runtime_;
     const std::string memo = (own / "vostrel-hub-power-switching").string();
 
     ASSERT_EQ(vostrel("hubs --json", "XDG_RUNTIME_DIR=" + own.string()).exitCode, 0);
@@ -224,8 +224,25 @@ TEST_F(AnyHubCommand, KeepsTheHubsAnswersForTheNextRunInThePrivateRuntimeFolderO
     EXPECT_EQ(refused.exitCode, 1);
     EXPECT_NE(refused.err.find("ganged"), std::string::npos) << refused.err;
     EXPECT_EQ(disable("1-2", 1), "0\n");
+}
 
-    ASSERT_EQ(vostrel("hubs", "XDG_RUNTIME_DIR=" + shared.string()).exitCode, 0);
+// A session folder that others may write in is not used. Root without a
+// usable one (sudo, a script) keeps the answers in the system's runtime
+// folder, here a tmpfs over /run in a mount namespace of the test's own.
+TEST_F(AnyHubCommand, KeepsTheAnswersOnlyInAFolderNoOneElseWritesIn) {
+    const std::filesystem::path shared = scratch_.path() / "shared";
+    std::filesystem::create_directory(shared);
+    std::filesystem::permissions(shared, std::filesystem::perms::all | std::filesystem::perms::sticky_bit);
+    const std::string inNamespace = "unshare --mount sh -c 'mount -t tmpfs tmpfs /run && ";
+    if (runCommand(inNamespace + "true' 2>/dev/null").exitCode != 0) {
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root and mount namespaces)";
+    }
+    const std::string program = "env LD_LIBRARY_PATH=" NATIVE_PT2LIB_FOLDER ":" LIBRARY_FOLDER
+                                " VOSTREL_STATE_DIR=. " VOSTREL_PROGRAM " hubs >/dev/null && ";
+    const auto run = runCommand(inNamespace + "XDG_RUNTIME_DIR=" + shared.string() + " " + program +
+                                "stat -c %a /run/vostrel && grep -c \" per-port$\" "
+                                "/run/vostrel/vostrel-hub-power-switching'");
+    EXPECT_EQ(run.output, "700\n2\n");
     EXPECT_TRUE(std::filesystem::is_empty(shared));
 }
 
