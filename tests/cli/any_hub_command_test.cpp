@@ -40,18 +40,31 @@ protected:
         emulated_.attach(bus_, bed_.node("1-2.3"), false, kNoSwitching);
     }
 
-    // `environment`: more NAME=value words for env; by default the test's
-    // own runtime folder, so that no run keeps anything in the system's.
-    Outcome vostrel(const std::string& arguments, const std::string& environment = {}) {
-        const auto result = runCommand(
-            "env LD_LIBRARY_PATH='" NATIVE_PT2LIB_FOLDER ":" LIBRARY_FOLDER "' VOSTREL_STATE_DIR=. " +
-            (environment.empty() ? "XDG_RUNTIME_DIR=" + runtime_.string() : environment) + " '" VOSTREL_PROGRAM "' " +
-            arguments + " 2>stderr.txt");
+    // Each run with the test's own runtime folder, so that none keeps
+    // anything in the system's.
+    Outcome vostrel(const std::string& arguments) {
+        const auto result = runCommand("env LD_LIBRARY_PATH='" NATIVE_PT2LIB_FOLDER ":" LIBRARY_FOLDER
+                                       "' VOSTREL_STATE_DIR=. XDG_RUNTIME_DIR='" +
+                                       runtime_.string() + "' '" VOSTREL_PROGRAM "' " + arguments + " 2>stderr.txt");
         Outcome outcome{result.exitCode, result.output, fileText("stderr.txt")};
         // A sanitizer's report (CI's builds) exits with 1 too, as a refusal does.
         EXPECT_EQ(outcome.err.find("Sanitizer"), std::string::npos) << outcome.err;
         EXPECT_EQ(outcome.err.find("runtime error:"), std::string::npos) << outcome.err;
         return outcome;
+    }
+
+    // `arguments` succeeds and prints `printed`.
+    void expectDone(const std::string& arguments, const std::string& printed) {
+        const Outcome run = vostrel(arguments);
+        EXPECT_EQ(run.exitCode, 0) << arguments << ": " << run.err;
+        EXPECT_EQ(run.out, printed) << arguments;
+    }
+
+    // `arguments` fails (1) and says `why`.
+    void expectFailure(const std::string& arguments, const std::string& why) {
+        const Outcome run = vostrel(arguments);
+        EXPECT_EQ(run.exitCode, 1) << arguments;
+        EXPECT_NE(run.err.find(why), std::string::npos) << arguments << ": " << run.err;
     }
 
     std::string disable(const std::string& hub, int port) const {
@@ -118,32 +131,23 @@ TEST_F(AnyHubCommand, ListsHubsAsTextWithoutSendingTheDevicesControlCharacters) 
 }
 
 TEST_F(AnyHubCommand, SwitchesAPortOfAHubThatSwitchesEachPortOnBothHalves) {
-    Outcome run = vostrel("port --location 1-1 --port 2 off");
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "hub 1-1 port 2: power off\n");
+    expectDone("port --location 1-1 --port 2 off", "hub 1-1 port 2: power off\n");
     EXPECT_EQ(disable("1-1", 2), "1\n");
     EXPECT_EQ(disable("2-1", 2), "1\n");
 
-    run = vostrel("port --location 1-1 --port 2 toggle");
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "hub 1-1 port 2: power on\n");
+    expectDone("port --location 1-1 --port 2 toggle", "hub 1-1 port 2: power on\n");
     EXPECT_EQ(disable("1-1", 2), "0\n");
     EXPECT_EQ(disable("2-1", 2), "0\n");
 
-    run = vostrel("port --location 1-1 --port 1 toggle");
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "hub 1-1 port 1: power on\n");
+    expectDone("port --location 1-1 --port 1 toggle", "hub 1-1 port 1: power on\n");
 
-    run = vostrel("port --location 2-1 --port 3 cycle --off-time 0.05");
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "hub 2-1 port 3: power off\nhub 2-1 port 3: power on\n");
+    expectDone("port --location 2-1 --port 3 cycle --off-time 0.05",
+               "hub 2-1 port 3: power off\nhub 2-1 port 3: power on\n");
     EXPECT_EQ(disable("1-1", 3), "0\n");
     EXPECT_EQ(disable("2-1", 3), "0\n");
 
     // A device on no hub of the family, named by its serial number.
-    run = vostrel("port --serial 42 off");
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "hub 1-1 port 1: power off\n");
+    expectDone("port --serial 42 off", "hub 1-1 port 1: power off\n");
     EXPECT_EQ(disable("1-1", 1), "1\n");
 }
 
@@ -173,43 +177,29 @@ TEST_F(AnyHubCommand, RefusesHubsThatDoNotSwitchEachPortAndSaysWhy) {
 // A device named by its serial or IDs that no family hub shows is watched
 // by its hub's location, and no longer watched the same way.
 TEST_F(AnyHubCommand, WatchesADeviceNamedBySerialOrIdsOnAnyHubByLocation) {
-    Outcome run = vostrel("watch add --serial 42");
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "watching 1-1 port 1: 0627:0001  QEMU  Tablet\n");
-    run = vostrel("watch add --device 0781:5581");
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "watching 1-1 port 3: 0781:5581  Disk Maker  Stick\n");
+    expectDone("watch add --serial 42", "watching 1-1 port 1: 0627:0001  QEMU  Tablet\n");
+    expectDone("watch add --device 0781:5581", "watching 1-1 port 3: 0781:5581  Disk Maker  Stick\n");
     const auto kept = nlohmann::json::parse(fileText("vostrel-watch.json"));
     ASSERT_EQ(kept["entries"].size(), 2u);
     EXPECT_EQ(kept["entries"][0]["location"], "1-1");
     EXPECT_EQ(kept["entries"][0]["port"], 1);
     EXPECT_EQ(kept["entries"][1]["port"], 3);
 
-    run = vostrel("watch add --serial nothing");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("no serial nothing"), std::string::npos) << run.err;
+    expectFailure("watch add --serial nothing", "no serial nothing");
 
     // Removed the same ways: the serial found on the bus, the IDs among the
     // entries (the device may be gone).
-    run = vostrel("watch remove --device 0781:5581");
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "no longer watching 1-1 port 3\n");
-    run = vostrel("watch remove --serial 42");
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "no longer watching 1-1 port 1\n");
+    expectDone("watch remove --device 0781:5581", "no longer watching 1-1 port 3\n");
+    expectDone("watch remove --serial 42", "no longer watching 1-1 port 1\n");
     EXPECT_EQ(nlohmann::json::parse(fileText("vostrel-watch.json"))["entries"].size(), 0u);
-    run = vostrel("watch remove --device 0781:5581");
-    EXPECT_EQ(run.exitCode, 1);
-    EXPECT_NE(run.err.find("no device 0781:5581 on the watch list"), std::string::npos) << run.err;
+    expectFailure("watch remove --device 0781:5581", "no device 0781:5581 on the watch list");
 }
 
 // The hubs' answers are kept in the session's runtime folder for the next
 // run, which shows them; a switch asks the hub all the same.
 TEST_F(AnyHubCommand, KeepsTheHubsAnswersForTheNextRunInTheRuntimeFolder) {
-    const std::filesystem::path& own = runtime_;
-    const std::string memo = (own / "vostrel-hub-power-switching").string();
-
-    ASSERT_EQ(vostrel("hubs --json", "XDG_RUNTIME_DIR=" + own.string()).exitCode, 0);
+    const std::string memo = (runtime_ / "vostrel-hub-power-switching").string();
+    ASSERT_EQ(vostrel("hubs --json").exitCode, 0);
     std::string kept = fileText(memo);
     const std::size_t ganged = kept.find(" ganged\n");
     ASSERT_NE(ganged, std::string::npos) << kept;
@@ -218,11 +208,9 @@ TEST_F(AnyHubCommand, KeepsTheHubsAnswersForTheNextRunInTheRuntimeFolder) {
 
     kept.replace(ganged, 8, " per-port\n");
     std::ofstream(memo, std::ios::trunc) << kept;
-    const Outcome listed = vostrel("hubs --json --location 1-2", "XDG_RUNTIME_DIR=" + own.string());
+    const Outcome listed = vostrel("hubs --json --location 1-2");
     EXPECT_EQ(nlohmann::json::parse(listed.out)["hubs"][0]["powerSwitching"], "per-port");
-    const Outcome refused = vostrel("port --location 1-2 --port 1 off", "XDG_RUNTIME_DIR=" + own.string());
-    EXPECT_EQ(refused.exitCode, 1);
-    EXPECT_NE(refused.err.find("ganged"), std::string::npos) << refused.err;
+    expectFailure("port --location 1-2 --port 1 off", "ganged");
     EXPECT_EQ(disable("1-2", 1), "0\n");
 }
 
