@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #include "platform/files.h"
@@ -70,9 +71,9 @@ std::optional<std::pair<HubDeviceInstance, PortPowerSwitching>> entryOf(std::str
     const auto made = number(fields[4], std::numeric_limits<std::int64_t>::max());
     const auto mode = modeOfWord(fields[5]);
     if (!bus || !address || !identity || !made || !mode) return std::nullopt;
-    return std::pair{HubDeviceInstance{std::string(fields[0]), static_cast<std::uint32_t>(*bus),
-                             static_cast<std::uint16_t>(*address), *identity, static_cast<std::int64_t>(*made)},
-                     *mode};
+    HubDeviceInstance instance{std::string(fields[0]), static_cast<std::uint32_t>(*bus),
+                               static_cast<std::uint16_t>(*address), *identity, static_cast<std::int64_t>(*made)};
+    return std::pair{std::move(instance), *mode};
 }
 
 }  // namespace
